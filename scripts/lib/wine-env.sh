@@ -1,0 +1,71 @@
+# Shared by scripts/test, scripts/demo, the bench scripts and the build's wine-run:
+# a dedicated Wine prefix inside the build tree, a Chinese locale (code page 936, as on
+# the users' machines), a virtual display when there is none, a persistent wine server.
+
+velmora_wine_env() {   # <build dir>
+    local build="$1"
+    export WINEPREFIX="$build/wineprefix"
+    export WINEDEBUG="${WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+    export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+    unset LANGUAGE
+}
+
+# Starts Xvfb when no display is set; remembers its pid for velmora_wine_down.
+velmora_display_up() {
+    if [ -n "${DISPLAY:-}" ]; then return 0; fi
+    local tmp; tmp="$(mktemp)"
+    Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$tmp" >/dev/null 2>&1 &
+    VELMORA_XVFB_PID=$!
+    local i
+    for i in $(seq 1 100); do
+        if [ -s "$tmp" ]; then break; fi
+        sleep 0.1
+    done
+    if [ ! -s "$tmp" ]; then
+        echo "could not start Xvfb" >&2; rm -f "$tmp"; return 1
+    fi
+    export DISPLAY=":$(head -n1 "$tmp" | tr -d '[:space:]')"
+    rm -f "$tmp"
+}
+
+# Creates the prefix once (reused afterwards) and starts a persistent wine server.
+velmora_wine_up() {   # <build dir>
+    local build="$1"
+    velmora_wine_env "$build"
+    velmora_display_up
+    if [ ! -f "$WINEPREFIX/.velmora-ready" ]; then
+        echo "creating the Wine prefix $WINEPREFIX (once)"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+        # Dialog and message-box fonts map to the CJK font the set-up installed, so
+        # that the Chinese texts render as glyphs whatever Wine's defaults are.
+        local face
+        for face in "MS Shell Dlg" "MS Shell Dlg 2" "SimSun" "SimHei" "Microsoft YaHei" "KaiTi" "楷体"; do
+            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+                /v "$face" /t REG_SZ /d "WenQuanYi Zen Hei" /f >/dev/null 2>&1
+        done
+        wineserver -w
+        touch "$WINEPREFIX/.velmora-ready"
+    fi
+    wineserver -p >/dev/null 2>&1
+    # Start Wine's background services now, with their output detached: a service that
+    # first starts under a test inherits the test's output pipe and keeps CTest waiting.
+    wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+velmora_wine_down() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -n "${VELMORA_XVFB_PID:-}" ]; then
+        kill "$VELMORA_XVFB_PID" 2>/dev/null || true
+        wait "$VELMORA_XVFB_PID" 2>/dev/null || true
+        unset VELMORA_XVFB_PID
+    fi
+}
+
+velmora_configure_and_build() {   # <source dir> <build dir>
+    cmake -S "$1" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$2" -j"$(nproc)"
+}

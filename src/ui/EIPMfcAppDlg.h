@@ -1,0 +1,58 @@
+#pragma once
+// The splash dialog: the launcher's only window. Its initialisation runs the start
+// sequence, and the launch and supervision of the main program happen inside it.
+#include "framework/Dialog.h"
+#include "ui/OwerButton.h"
+#include "ui/resource.h"
+
+class CEIPMfcAppDlg : public CDialogEx {
+public:
+    explicit CEIPMfcAppDlg(CWnd* pParent = nullptr);
+    enum { IDD = IDD_EIPMFCAPP_DIALOG };
+
+    // Sets the status line's text; does nothing when the control is missing.
+    void SetStatusText(const CString& text);
+
+    // Start sequence: true when it stopped early with a reason on the status line,
+    // false when it reached the launch.
+    bool RunStartSequence();
+    // Package and component files against their recorded digests; one box on false.
+    BOOL ValidateDataFiles();
+    // The main program file matches its recorded digest or was extracted again; one box
+    // on false.
+    bool EnsureMainProgram(const CString& programPath, const CString& packagePath);
+    // Runs the main program and acts on its exit code; true when it stopped with a
+    // message before the program ran.
+    bool LaunchMainProgram();
+    // An update request (marker "6" and content in the update folder) is pending.
+    bool IsUpdatePending();
+    // Starts the updater; true when it was started.
+    bool RunUpdater(bool bReportMissing);
+    // A stored configuration value turned back into a digest.
+    CString DecodeConfigValue(const CString& value);
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    afx_msg void OnPaint();
+    afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg void OnShowWindow(BOOL bShow, UINT nStatus);
+    afx_msg void OnSize(UINT nType, int cx, int cy);
+    afx_msg LRESULT OnNcHitTest(CPoint point);
+    afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+    afx_msg void OnBnClickedBtnMin();
+    afx_msg void OnBnClickedBtnClose();
+    afx_msg void OnTimer(UINT_PTR nIDEvent);
+    afx_msg void OnDestroy();
+    afx_msg void OnNMClickServiceLink(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg void OnNMClickContinueLink(NMHDR* pNMHDR, LRESULT* pResult);
+
+    DECLARE_MESSAGE_MAP()
+
+public:
+    HICON m_hIcon;
+    COwerButton m_btnMin;
+    COwerButton m_btnClose;
+    CFont m_fontStatus;
+};
