@@ -1,0 +1,60 @@
+#include "Installation.h"
+
+#include <windows.h>
+
+#include "Driver.h"
+#include "TestSupport.h"
+#include "framework/Codepage.h"
+
+std::wstring BinDir() { return ProgramDirectory(); }
+
+bool MakeInstallation(const std::wstring& outDir, const std::wstring& mainProgram, const std::wstring& extraArgs) {
+    std::wstring program = mainProgram.empty() ? BinDir() + L"\\Kestrun.exe" : mainProgram;
+    std::wstring args = L"\"" + program + L"\" \"" + outDir + L"\"";
+    if (!extraArgs.empty()) args += L" " + extraArgs;
+    DrivenProcess tool;
+    if (!tool.Start(BinDir() + L"\\mkinstall.exe", args, BinDir())) return false;
+    DWORD code = 1;
+    return tool.WaitForExit(60000, &code) && code == 0;
+}
+
+namespace {
+std::wstring RecorderCommand() { return L"\"" + BinDir() + L"\\pagerec.exe\" \"%1\""; }
+}  // namespace
+
+ScopedPageRecorder::ScopedPageRecorder()
+    : m_log(BinDir() + L"\\pagerec.log"),
+      m_http(ScopedRegistryValue::String(HKEY_LOCAL_MACHINE, L"Software\\Classes\\http\\shell\\open\\command", L"",
+                                         RecorderCommand())),
+      m_https(ScopedRegistryValue::String(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https\\shell\\open\\command", L"",
+                                          RecorderCommand())) {
+    DeleteFileW(m_log.c_str());
+}
+
+std::vector<std::wstring> ScopedPageRecorder::Pages() const { return ReadUtf8Lines(m_log); }
+
+std::vector<std::wstring> ScopedPageRecorder::WaitForPages(size_t count, unsigned timeoutMs) const {
+    std::vector<std::wstring> pages;
+    WaitUntil(
+        [&] {
+            pages = Pages();
+            return pages.size() >= count;
+        },
+        timeoutMs);
+    return pages;
+}
+
+std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path) {
+    std::string bytes = ReadBytes(path);
+    std::vector<std::wstring> lines;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t nl = bytes.find('\n', pos);
+        std::string line = bytes.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(FromUtf8(line).Str());
+        if (nl == std::string::npos) break;
+        pos = nl + 1;
+    }
+    return lines;
+}

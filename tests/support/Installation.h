@@ -1,0 +1,34 @@
+#pragma once
+// Installations for end-to-end tests, built by our installation builder from the build's
+// binaries, and a recorder for the web pages the launcher opens.
+#include <string>
+#include <vector>
+
+#include "Registry.h"
+
+// The build's binary folder (where the test programs, the launcher and the stand-ins are).
+std::wstring BinDir();
+
+// Runs mkinstall.exe: `<mainProgram> <outDir>` plus extra arguments; true when it ended
+// with 0. The main program defaults to the stand-in Kestrun.exe.
+bool MakeInstallation(const std::wstring& outDir, const std::wstring& mainProgram = L"",
+                      const std::wstring& extraArgs = L"");
+
+// Makes pagerec.exe the prefix's handler of http and https addresses for the scope, so
+// every page the launcher opens through the shell is written to a log instead of a browser.
+class ScopedPageRecorder {
+public:
+    ScopedPageRecorder();
+    // The addresses opened so far, in order.
+    std::vector<std::wstring> Pages() const;
+    // Waits up to timeoutMs until at least `count` pages were recorded.
+    std::vector<std::wstring> WaitForPages(size_t count, unsigned timeoutMs) const;
+
+private:
+    std::wstring m_log;
+    ScopedRegistryValue m_http;
+    ScopedRegistryValue m_https;
+};
+
+// Lines of a UTF-8 text file (empty when it is missing).
+std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path);
