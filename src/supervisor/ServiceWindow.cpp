@@ -1,4 +1,100 @@
-// Online-service window (to be completed by the service work).
-#include "ui/EIPMfcAppDlg.h"
+#include "supervisor/ServiceWindow.h"
 
-void CEIPMfcAppDlg::OnNMClickServiceLink(NMHDR*, LRESULT* pResult) { *pResult = 0; }
+#include <tlhelp32.h>
+
+#include <exception>
+#include <vector>
+
+#include "app/Globals.h"
+#include "framework/Codepage.h"
+#include "framework/Handles.h"
+#include "ui/EIPMfcAppDlg.h"
+#include "util/FileHelpers.h"
+#include "util/MessageBox.h"
+#include "util/RegistryVersion.h"
+
+#ifndef VELMORA_SERVICE_CLIENT_ID
+#define VELMORA_SERVICE_CLIENT_ID L""
+#endif
+
+CString g_strClientId = VELMORA_SERVICE_CLIENT_ID;
+COleDateTime g_dtTokenDate;
+
+namespace {
+
+const wchar_t kServiceTitle[] = L"软件加载提示";
+
+// The token names the day of the session. Nothing else gives the launcher a date, so the
+// first use takes today's local date and later clicks in the same run reuse it.
+const COleDateTime& TokenDate() {
+    if (g_dtTokenDate == COleDateTime()) g_dtTokenDate = COleDateTime::GetCurrentTime();
+    return g_dtTokenDate;
+}
+
+}  // namespace
+
+bool IsProcessRunning(const CString& exeName) {
+    UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return false;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;  // 556
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (exeName.CompareNoCase(entry.szExeFile) == 0) return true;
+    }
+    return false;
+}
+
+CString BuildServiceToken(const CString& clientId, const CString& version, const CString& date) {
+    return clientId + L"_IBP_" + version + L"_" + date + L"_LoadPage";
+}
+
+CString BuildServiceCommandLine(const CString& programPath, const CString& address,
+                                const CString& port, const CString& token,
+                                const CString& productName) {
+    CString line;
+    line.Format(L"%ls %ls %ls %ls %ls", programPath.GetString(), address.GetString(),
+                port.GetString(), token.GetString(), productName.GetString());
+    return line;
+}
+
+bool StartServiceWindow(const CString& appDir) {
+    const CString fileName = kServiceProgramName + L".exe";
+    if (IsProcessRunning(fileName)) {
+        ShowWarningBox(L"会话窗口已打开，请不要重复打开！", L"重复打开在线客服窗口提示", nullptr);
+        return false;
+    }
+    const CString programPath = JoinPath(appDir, fileName);
+    try {
+        const CString version = GetLauncherFileVersion();
+        const CString date = TokenDate().Format(L"%Y-%m-%d");
+        const CString token = BuildServiceToken(g_strClientId, version, date);
+        const CString line =
+            BuildServiceCommandLine(programPath, g_strServerAddress, g_strServerPort, token, kProductName);
+
+        // The command line stays unquoted, as the service program expects it, so the program
+        // is also named explicitly: without it a folder with spaces would make the system
+        // try "C:\Program.exe" and the like first.
+        std::vector<wchar_t> writable(line.GetString(), line.GetString() + line.GetLength() + 1);
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;  // 68
+        UniqueProcessInformation pi;
+        if (!::CreateProcessW(programPath, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              nullptr, &si, pi.put())) {
+            ShowWarningBox(L"加载失败！\n请尝试重启软件！", kServiceTitle, nullptr);
+            return false;
+        }
+        // Not waited for and not watched: both handles go at once.
+        pi.reset();
+        return true;
+    } catch (const std::exception& e) {
+        ShowWarningBox(CString(L"加载失败！\n") + NarrowToWide(e.what(), CP_THREAD_ACP), kServiceTitle,
+                       nullptr);
+        return false;
+    }
+}
+
+void CEIPMfcAppDlg::OnNMClickServiceLink(NMHDR*, LRESULT* pResult) {
+    StartServiceWindow(g_strAppDir);
+    *pResult = 0;
+}
