@@ -1,0 +1,105 @@
+#include "component/RuntimeComponent.h"
+
+#include <string>
+
+#include "app/Checks.h"
+#include "app/Globals.h"
+#include "framework/Codepage.h"
+#include "framework/Presenters.h"
+#include "util/FileHelpers.h"
+#include "util/MessageBox.h"
+
+CRuntimeComponent g_runtime;
+
+CRuntimeComponent::CRuntimeComponent() : m_hModule(nullptr), m_pWrapper(nullptr) {}
+
+CRuntimeComponent::~CRuntimeComponent() { Unload(); }
+
+bool CRuntimeComponent::Load() {
+    const CString libPath = JoinPath(g_strAppDir, kComponentLibFile);
+    const CString apiPath = JoinPath(g_strAppDir, kComponentApiFile);
+
+    if (!FileExists(libPath)) {
+        ShowWarningBox(L"缺少clab库文件，请使用软件安装包修复软件！", L"初始化提示", nullptr);
+        return false;
+    }
+    if (!FileExists(apiPath)) {
+        ShowWarningBox(L"缺少capi库文件，请使用软件安装包修复软件！", L"初始化提示", nullptr);
+        return false;
+    }
+
+    // The bare name: the system's search order (the launcher's own folder first) finds
+    // the library, and with it the library it needs.
+    m_hModule = LoadLibraryW(kComponentApiFile);
+    if (!m_hModule) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_MOD_NOT_FOUND) {
+            ShowWarningBox(L"本机Windows操作系统缺少微软VC++运行库，软件无法正常加载，请下载安装VC++运行库后再打开软件！\n"
+                           L"如果下载或安装失败，请咨询软件服务人员。",
+                           L"运行环境检测提示", nullptr);
+            WebPagePresenter().Open(kVcRedistDownloadPage);
+        } else {
+            CString text;
+            text.Format(L"运行库加载失败，错误码：%u", static_cast<unsigned>(error));
+            ShowWarningBox(text, L"初始化提示", nullptr);
+        }
+        return false;
+    }
+
+    // GetProcAddress hands out a generic function pointer; the factory's true type is
+    // restored through an intermediate void pointer.
+    FARPROC proc = GetProcAddress(m_hModule, "CreateWrapper");
+    if (!proc) {
+        FreeLibrary(m_hModule);
+        m_hModule = nullptr;
+        ShowWarningBox(L"运行库加载失败：未能找到方法。", L"初始化提示", nullptr);
+        return false;
+    }
+    PFN_CREATE_WRAPPER createWrapper = reinterpret_cast<PFN_CREATE_WRAPPER>(reinterpret_cast<void*>(proc));
+
+    m_pWrapper = createWrapper();
+    if (!m_pWrapper) {
+        FreeLibrary(m_hModule);
+        m_hModule = nullptr;
+        ShowWarningBox(L"运行库加载失败：加载内部方法失败。", L"初始化提示", nullptr);
+        return false;
+    }
+    return true;
+}
+
+void CRuntimeComponent::Unload() {
+    // The object's code lives in the library: destroy it first.
+    if (m_pWrapper) {
+        delete m_pWrapper;
+        m_pWrapper = nullptr;
+    }
+    if (m_hModule) {
+        FreeLibrary(m_hModule);
+        m_hModule = nullptr;
+    }
+}
+
+bool CRuntimeComponent::ExtractFile(const CString& packagePath, const CString& password, const CString& infoTable,
+                                    const CString& dataTable, const CString& targetDir, const CString& fileName,
+                                    CString& errorText) {
+    errorText.Empty();
+    if (!m_pWrapper) return false;
+
+    const std::string narrowPackage = WideToNarrow(packagePath);
+    const std::string narrowPassword = WideToNarrow(password);
+    const std::string narrowInfo = WideToNarrow(infoTable);
+    const std::string narrowData = WideToNarrow(dataTable);
+    const std::string narrowTarget = WideToNarrow(targetDir);
+    const std::string narrowName = WideToNarrow(fileName);
+
+    // The text stays the component's: copy it at once, never free or keep the pointer.
+    const char* componentError = nullptr;
+    const bool result = m_pWrapper->ExtractFile(narrowPackage.c_str(), narrowPassword.c_str(), narrowInfo.c_str(),
+                                                narrowData.c_str(), narrowTarget.c_str(), narrowName.c_str(),
+                                                &componentError);
+    if (componentError) {
+        errorText = NarrowToWide(componentError);
+        return false;
+    }
+    return result;
+}
