@@ -8,6 +8,8 @@
 class CEIPMfcAppDlg : public CDialogEx {
 public:
     explicit CEIPMfcAppDlg(CWnd* pParent = nullptr);
+    // A window still open (modeless use) is destroyed while the object is whole.
+    ~CEIPMfcAppDlg() override;
     enum { IDD = IDD_EIPMFCAPP_DIALOG };
 
     // Sets the status line's text; does nothing when the control is missing.

@@ -1,0 +1,178 @@
+// The splash dialog's own window: painting of the title band, dragging by the band, the
+// caption buttons, the status line and its blink. The start sequence, launch and service
+// window members live with the supervisor code.
+#include "ui/EIPMfcAppDlg.h"
+
+#include "app/Globals.h"
+#include "framework/WinApp.h"
+#include "util/MessageBox.h"
+
+namespace {
+constexpr int kTitleBandHeight = 40;
+constexpr int kCaptionButtonSize = 35;
+constexpr int kMinButtonOffset = 2 * kCaptionButtonSize + 3;  // 3 px between the buttons
+constexpr COLORREF kBandColor = RGB(58, 183, 167);
+constexpr COLORREF kMinHoverColor = RGB(129, 209, 199);
+constexpr COLORREF kCloseHoverColor = RGB(251, 60, 60);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr int kGlyphHeight = 18;
+constexpr int kGlyphHoverHeight = 20;
+constexpr UINT_PTR kStatusBlinkTimer = 9999;
+constexpr UINT kStatusBlinkPeriod = 800;
+constexpr int kStatusFontPoints = 140;  // tenths of a point
+}  // namespace
+
+CEIPMfcAppDlg::CEIPMfcAppDlg(CWnd* pParent)
+    : CDialogEx(IDD_EIPMFCAPP_DIALOG, pParent),
+      m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_SPLASH))) {}
+
+CEIPMfcAppDlg::~CEIPMfcAppDlg() {
+    if (m_hWnd) DestroyWindow();
+}
+
+void CEIPMfcAppDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialogEx::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_BTN_MIN, m_btnMin);
+    DDX_Control(pDX, IDC_BTN_CLOSE, m_btnClose);
+}
+
+BEGIN_MESSAGE_MAP(CEIPMfcAppDlg, CDialogEx)
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_WM_SHOWWINDOW()
+    ON_WM_SIZE()
+    ON_WM_NCHITTEST()
+    ON_WM_CTLCOLOR()
+    ON_BN_CLICKED(IDC_BTN_MIN, &CEIPMfcAppDlg::OnBnClickedBtnMin)
+    ON_BN_CLICKED(IDC_BTN_CLOSE, &CEIPMfcAppDlg::OnBnClickedBtnClose)
+    ON_WM_TIMER()
+    ON_WM_DESTROY()
+    ON_NOTIFY(NM_CLICK, IDC_LINK_SERVICE, &CEIPMfcAppDlg::OnNMClickServiceLink)
+    ON_NOTIFY(NM_CLICK, IDC_LINK_CONTINUE, &CEIPMfcAppDlg::OnNMClickContinueLink)
+END_MESSAGE_MAP()
+
+BOOL CEIPMfcAppDlg::OnInitDialog() {
+    CDialogEx::OnInitDialog();
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+    SetWindowText(kProductName);
+
+    m_btnMin.SetFaceColor(kBandColor);
+    m_btnMin.SetHoverColor(kMinHoverColor);
+    m_btnMin.SetFontHeight(kGlyphHeight);
+    m_btnMin.SetHoverFontHeight(kGlyphHoverHeight);
+    m_btnMin.SetFontName(L"SimHei");
+    m_btnMin.SetGlyphColor(kWhite);
+    if (m_btnMin.GetSafeHwnd()) m_btnMin.Invalidate(TRUE);
+
+    m_btnClose.SetFaceColor(kBandColor);
+    m_btnClose.SetHoverColor(kCloseHoverColor);
+    m_btnClose.SetFontHeight(kGlyphHeight);
+    m_btnClose.SetHoverFontHeight(kGlyphHoverHeight);
+    m_btnClose.SetFontName(L"SimHei");
+    m_btnClose.SetGlyphColor(kWhite);
+    if (m_btnClose.GetSafeHwnd()) m_btnClose.Invalidate(TRUE);
+
+    CWnd* btnMin = GetDlgItem(IDC_BTN_MIN);
+    CWnd* btnClose = GetDlgItem(IDC_BTN_CLOSE);
+    if (btnMin && btnClose) {
+        // The dialog still stands where the template puts it, so its window rectangle
+        // gives its width; the buttons go flush with the right edge.
+        CRect rcWindow;
+        GetWindowRect(&rcWindow);
+        const int width = rcWindow.Width();
+        btnMin->MoveWindow(width - kMinButtonOffset, 0, kCaptionButtonSize, kCaptionButtonSize, TRUE);
+        btnClose->MoveWindow(width - kCaptionButtonSize, 0, kCaptionButtonSize, kCaptionButtonSize, TRUE);
+    }
+
+    if (CWnd* status = GetDlgItem(IDC_STATIC_STATUS)) {
+        m_fontStatus.DeleteObject();
+        if (m_fontStatus.CreatePointFont(kStatusFontPoints, L"楷体")) status->SetFont(&m_fontStatus, TRUE);
+        SetTimer(kStatusBlinkTimer, kStatusBlinkPeriod);
+    }
+
+    if (!RunStartSequence()) ShowWindow(SW_HIDE);
+    return TRUE;
+}
+
+void CEIPMfcAppDlg::SetStatusText(const CString& text) {
+    if (CWnd* status = GetDlgItem(IDC_STATIC_STATUS)) status->SetWindowText(text);
+}
+
+void CEIPMfcAppDlg::OnPaint() {
+    if (IsIconic()) {
+        CPaintDC dc(this);
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+        CRect rc;
+        GetClientRect(&rc);
+        int x = (rc.Width() - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+        int y = (rc.Height() - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+        dc.DrawIcon(x, y, m_hIcon);
+        return;
+    }
+    // Keep the window frameless whatever styles it was given.
+    ModifyStyle(WS_CAPTION | WS_THICKFRAME, 0);
+    ModifyStyleEx(WS_EX_DLGMODALFRAME | WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE, 0);
+
+    CPaintDC dc(this);
+    CRect rcBand;
+    GetClientRect(&rcBand);
+    rcBand.bottom = kTitleBandHeight;
+    dc.FillSolidRect(rcBand, kBandColor);
+    dc.SetBkMode(TRANSPARENT);
+    CDialogEx::OnPaint();
+}
+
+HCURSOR CEIPMfcAppDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+void CEIPMfcAppDlg::OnShowWindow(BOOL bShow, UINT nStatus) { CDialogEx::OnShowWindow(bShow, nStatus); }
+
+void CEIPMfcAppDlg::OnSize(UINT nType, int cx, int cy) { CDialogEx::OnSize(nType, cx, cy); }
+
+LRESULT CEIPMfcAppDlg::OnNcHitTest(CPoint point) {
+    CRect rcWindow;
+    GetWindowRect(&rcWindow);
+    if (rcWindow.top < point.y && point.y < rcWindow.top + kTitleBandHeight) return HTCAPTION;
+    return CDialogEx::OnNcHitTest(point);
+}
+
+HBRUSH CEIPMfcAppDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
+    if (pWnd && pWnd->GetDlgCtrlID() == IDC_STATIC_TITLE) {
+        pDC->SetTextColor(kWhite);
+        pDC->SetBkMode(TRANSPARENT);
+        return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+    }
+    return CDialogEx::OnCtlColor(pDC, pWnd, nCtlColor);
+}
+
+void CEIPMfcAppDlg::OnBnClickedBtnMin() { ShowWindow(SW_MINIMIZE); }
+
+void CEIPMfcAppDlg::OnBnClickedBtnClose() {
+    if (ShowOkCancelBox(L"确定关闭软件吗？", L"退出软件提示", nullptr) == IDOK) PostMessage(WM_CLOSE, 0, 0);
+}
+
+void CEIPMfcAppDlg::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent == kStatusBlinkTimer) {
+        CWnd* status = GetDlgItem(IDC_STATIC_STATUS);
+        CFont* current = status ? status->GetFont() : nullptr;
+        LOGFONTW lf{};
+        if (current && current->GetLogFont(&lf)) {
+            lf.lfWeight = (lf.lfWeight == FW_BOLD) ? FW_NORMAL : FW_BOLD;
+            HFONT next = ::CreateFontIndirectW(&lf);
+            if (next) {
+                // The control gets the new font before the old one goes.
+                HGDIOBJ previous = m_fontStatus.Detach();
+                m_fontStatus.Attach(next);
+                status->SetFont(&m_fontStatus, TRUE);
+                if (previous) ::DeleteObject(previous);
+            }
+        }
+    }
+    CDialogEx::OnTimer(nIDEvent);
+}
+
+void CEIPMfcAppDlg::OnDestroy() {
+    CDialogEx::OnDestroy();
+    KillTimer(kStatusBlinkTimer);
+}
