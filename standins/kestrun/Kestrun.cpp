@@ -87,17 +87,21 @@ int RunChild(const std::wstring& folder) {
     return 0;
 }
 
-void StartChild() {
+void StartChild(const std::wstring& folder) {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring commandLine = std::wstring(L"\"") + self + L"\" " + kChildSwitch;
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+    if (!CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+    // Go on only once the child has recorded itself (or has died), so that whoever
+    // watches the job finds the pid file whatever happens to the child afterwards.
+    for (int i = 0; i < 250 && !Exists(folder + L"\\kestrun.child.pid"); ++i) {
+        if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) break;
     }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
 }
 
 }  // namespace
@@ -122,7 +126,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                        "\n";
     WriteAll(folder + L"\\kestrun.log", line, true);
 
-    if (Exists(folder + L"\\kestrun.child")) StartChild();
+    if (Exists(folder + L"\\kestrun.child")) StartChild(folder);
     while (Exists(folder + L"\\kestrun.hold")) Sleep(20);
     return exitCode;
 }
