@@ -1,0 +1,52 @@
+#include "ComponentTestSupport.h"
+
+#include "app/Globals.h"
+#include "framework/Handles.h"
+
+std::wstring BinDirectory() {
+    std::wstring dir = ProgramDirectory();
+    const size_t slash = dir.find_last_of(L'\\');
+    return slash == std::wstring::npos ? dir : dir.substr(0, slash);
+}
+
+std::wstring ProbeFile(const std::wstring& name) { return ProgramDirectory() + L"\\" + name; }
+
+bool CopyAs(const std::wstring& source, const std::wstring& dir, const std::wstring& name) {
+    return CopyFileW(source.c_str(), (dir + L"\\" + name).c_str(), FALSE) != FALSE;
+}
+
+ScopedLauncherDir::ScopedLauncherDir(const std::wstring& dir) : m_previousAppDir(g_strAppDir) {
+    g_strAppDir = dir.c_str();
+    SetDllDirectoryW(dir.c_str());
+}
+
+ScopedLauncherDir::~ScopedLauncherDir() {
+    SetDllDirectoryW(nullptr);
+    g_strAppDir = m_previousAppDir;
+}
+
+int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs) {
+    std::wstring writable = commandLine;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    UniqueProcessInformation pi;
+    if (!CreateProcessW(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi.put())) return -1;
+    if (WaitForSingleObject(pi.process(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(pi.process(), 1);
+        return -1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.process(), &code);
+    return static_cast<int>(code);
+}
+
+int CountFiles(const std::wstring& dir, const std::wstring& pattern) {
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW((dir + L"\\" + pattern).c_str(), &data));
+    if (!find) return 0;
+    int count = 0;
+    do {
+        ++count;
+    } while (FindNextFileW(find.get(), &data));
+    return count;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Helpers shared by the component tests: where the binaries are, a launcher folder with
+// chosen files under chosen names, and the library search pointed at it.
+#include <windows.h>
+
+#include <string>
+
+#include "framework/CString.h"
+#include "support/TestSupport.h"
+
+// The build's bin folder (this program lives in bin\component-tests).
+std::wstring BinDirectory();
+// A file built beside this test program (the probe libraries).
+std::wstring ProbeFile(const std::wstring& name);
+
+// Copies `source` into `dir` under `name`; true on success.
+bool CopyAs(const std::wstring& source, const std::wstring& dir, const std::wstring& name);
+
+// For the lifetime of the object: g_strAppDir is `dir` and the library search finds
+// bare names there (after this program's own folder, which holds no component).
+class ScopedLauncherDir {
+public:
+    explicit ScopedLauncherDir(const std::wstring& dir);
+    ~ScopedLauncherDir();
+    ScopedLauncherDir(const ScopedLauncherDir&) = delete;
+    ScopedLauncherDir& operator=(const ScopedLauncherDir&) = delete;
+
+private:
+    CString m_previousAppDir;
+};
+
+// Runs a command line, waits at most `timeoutMs`; the exit code, or -1 when it could not
+// start or did not end in time (then it is terminated).
+int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 120000);
+
+// Names of the files in `dir` that match `pattern` (for example L"kpx*").
+int CountFiles(const std::wstring& dir, const std::wstring& pattern);

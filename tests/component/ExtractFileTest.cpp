@@ -1,0 +1,74 @@
+// The launcher's side of the extraction call: narrow strings in the thread's ANSI code
+// page, and an error text that always means failure.
+#include <gtest/gtest.h>
+
+#include "ComponentTestSupport.h"
+#include "component/RuntimeComponent.h"
+
+namespace {
+
+class ExtractBoundary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CopyAs(BinDirectory() + L"\\CsBrevinLab.dll", dir.path(), L"CsBrevinLab.dll"));
+        ASSERT_TRUE(CopyAs(ProbeFile(L"probe_echo.dll"), dir.path(), L"CsBrevinApi.dll"));
+        launcher.reset(new ScopedLauncherDir(dir.path()));
+        ASSERT_TRUE(holder.Load());
+    }
+    void TearDown() override {
+        holder.Unload();
+        launcher.reset();
+    }
+
+    bool Extract(const CString& targetDir, const CString& fileName, CString& error) {
+        return holder.ExtractFile(L"C:\\pkg\\Kestpak.da", L"pw", L"DatFileInfo", L"FileDat", targetDir, fileName,
+                                  error);
+    }
+
+    TempDir dir{L"boundary"};
+    std::unique_ptr<ScopedLauncherDir> launcher;
+    RecordingMessageBoxes boxes;
+    CRuntimeComponent holder;
+};
+
+TEST_F(ExtractBoundary, ResultAndErrorTextDecideTogether) {
+    CString error = L"stale";
+    EXPECT_TRUE(Extract(L"C:\\dir", L"ok", error));
+    EXPECT_TRUE(error.IsEmpty());
+
+    error = L"stale";
+    EXPECT_FALSE(Extract(L"C:\\dir", L"false-silent", error));
+    EXPECT_TRUE(error.IsEmpty());
+
+    // A text means failure even when the component said true.
+    EXPECT_FALSE(Extract(L"C:\\dir", L"true-with-error", error));
+    EXPECT_EQ(CString(L"component said no"), error);
+
+    EXPECT_FALSE(Extract(L"C:\\dir", L"echo", error));
+    EXPECT_EQ(CString(L"C:\\pkg\\Kestpak.da|pw|DatFileInfo|FileDat|C:\\dir|echo"), error)
+        << "the six strings arrive in parameter order";
+    EXPECT_TRUE(boxes.boxes.empty()) << "the bridge shows nothing itself";
+}
+
+TEST_F(ExtractBoundary, WithoutObjectNothingIsCalled) {
+    CRuntimeComponent empty;
+    CString error = L"stale";
+    EXPECT_FALSE(empty.ExtractFile(L"a", L"b", L"c", L"d", L"e", L"ok", error));
+    EXPECT_TRUE(error.IsEmpty());
+}
+
+TEST_F(ExtractBoundary, ChineseTextCrossesTheBoundaryIntactUnderCodePage936) {
+    if (GetACP() != 936) GTEST_SKIP() << "needs the Chinese ANSI code page, this process has " << GetACP();
+    CString error;
+    EXPECT_FALSE(Extract(L"C:\\软件\\发票打印", L"echo", error));
+    EXPECT_EQ(CString(L"C:\\pkg\\Kestpak.da|pw|DatFileInfo|FileDat|C:\\软件\\发票打印|echo"), error);
+}
+
+TEST_F(ExtractBoundary, CharacterOutsideTheCodePageArrivesAsTheDefaultCharacter) {
+    // U+0E01 (Thai) exists neither in code page 936 nor in 1252.
+    CString error;
+    EXPECT_FALSE(Extract(L"C:\\a\x0E01" L"b", L"echo", error));
+    EXPECT_EQ(CString(L"C:\\pkg\\Kestpak.da|pw|DatFileInfo|FileDat|C:\\a?b|echo"), error);
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+// Loading the runtime component from a launcher folder: every way it can fail shows
+// exactly one message and leaves the holder empty.
+#include <gtest/gtest.h>
+
+#include "ComponentTestSupport.h"
+#include "app/Checks.h"
+#include "app/Globals.h"
+#include "component/RuntimeComponent.h"
+
+namespace {
+
+const wchar_t kInitTitle[] = L"初始化提示";
+
+class ComponentLoad : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(dir.path().empty()); }
+
+    // Puts `source` into the launcher folder as CsBrevinApi.dll (and the real
+    // CsBrevinLab.dll beside it unless told otherwise).
+    void Install(const std::wstring& apiSource, bool withLab = true) {
+        if (withLab) {
+            ASSERT_TRUE(CopyAs(BinDirectory() + L"\\CsBrevinLab.dll", dir.path(), L"CsBrevinLab.dll"));
+        }
+        if (!apiSource.empty()) {
+            ASSERT_TRUE(CopyAs(apiSource, dir.path(), L"CsBrevinApi.dll"));
+        }
+    }
+
+    void ExpectEmptyAfterFailure(CRuntimeComponent& holder) {
+        EXPECT_EQ(nullptr, holder.m_hModule);
+        EXPECT_EQ(nullptr, holder.m_pWrapper);
+        EXPECT_EQ(nullptr, GetModuleHandleW(L"CsBrevinApi.dll")) << "the library is still loaded";
+    }
+
+    TempDir dir{L"component"};
+    RecordingMessageBoxes boxes;
+    RecordingWebPages pages;
+};
+
+TEST_F(ComponentLoad, TheOwnFolderOfThisProgramHoldsNoComponent) {
+    // Everything below relies on the search reaching the launcher folder.
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(ProbeFile(L"CsBrevinApi.dll").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(ProbeFile(L"CsBrevinLab.dll").c_str()));
+}
+
+TEST_F(ComponentLoad, RealComponentLoadsAndUnloads) {
+    Install(BinDirectory() + L"\\CsBrevinApi.dll");
+    ScopedLauncherDir launcher(dir.path());
+    CRuntimeComponent holder;
+    ASSERT_TRUE(holder.Load());
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_NE(nullptr, holder.m_pWrapper);
+    wchar_t loaded[MAX_PATH] = {};
+    GetModuleFileNameW(holder.m_hModule, loaded, MAX_PATH);
+    EXPECT_EQ(0, lstrcmpiW(loaded, (dir.path() + L"\\CsBrevinApi.dll").c_str())) << loaded;
+    holder.Unload();
+    EXPECT_EQ(nullptr, holder.m_hModule);
+    EXPECT_EQ(nullptr, holder.m_pWrapper);
+    EXPECT_EQ(nullptr, GetModuleHandleW(L"CsBrevinApi.dll"));
+}
+
+TEST_F(ComponentLoad, MissingLibraryFilesAreNamedOneAtATime) {
+    ScopedLauncherDir launcher(dir.path());
+    {
+        // Both missing: only the first is reported.
+        CRuntimeComponent holder;
+        EXPECT_FALSE(holder.Load());
+        ASSERT_EQ(1u, boxes.boxes.size());
+        EXPECT_EQ(L"缺少clab库文件，请使用软件安装包修复软件！", boxes.boxes[0].text);
+        EXPECT_EQ(kInitTitle, boxes.boxes[0].title);
+        EXPECT_EQ(nullptr, boxes.boxes[0].owner);
+        ExpectEmptyAfterFailure(holder);
+    }
+    {
+        // Only the API library present: still the first message.
+        Install(ProbeFile(L"probe_echo.dll"), false);
+        CRuntimeComponent holder;
+        EXPECT_FALSE(holder.Load());
+        ASSERT_EQ(2u, boxes.boxes.size());
+        EXPECT_EQ(L"缺少clab库文件，请使用软件安装包修复软件！", boxes.boxes[1].text);
+        ExpectEmptyAfterFailure(holder);
+        DeleteFileW((dir.path() + L"\\CsBrevinApi.dll").c_str());
+    }
+    {
+        Install(L"");
+        CRuntimeComponent holder;
+        EXPECT_FALSE(holder.Load());
+        ASSERT_EQ(3u, boxes.boxes.size());
+        EXPECT_EQ(L"缺少capi库文件，请使用软件安装包修复软件！", boxes.boxes[2].text);
+        EXPECT_EQ(kInitTitle, boxes.boxes[2].title);
+        ExpectEmptyAfterFailure(holder);
+    }
+    EXPECT_TRUE(pages.pages.empty());
+}
+
+TEST_F(ComponentLoad, MissingDependencyAsksForTheRuntimeAndOpensItsPageOnce) {
+    Install(ProbeFile(L"probe_needsgone.dll"));
+    ScopedLauncherDir launcher(dir.path());
+    size_t pagesWhenShown = 99;
+    boxes.onShow = [&](const RecordingMessageBoxes::Box&) { pagesWhenShown = pages.pages.size(); };
+    CRuntimeComponent holder;
+    EXPECT_FALSE(holder.Load());
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(L"运行环境检测提示", boxes.boxes[0].title);
+    EXPECT_EQ(L"本机Windows操作系统缺少微软VC++运行库，软件无法正常加载，请下载安装VC++运行库后再打开软件！\n"
+              L"如果下载或安装失败，请咨询软件服务人员。",
+              boxes.boxes[0].text);
+    EXPECT_EQ(0u, pagesWhenShown) << "the page opens only after the box is closed";
+    ASSERT_EQ(1u, pages.pages.size());
+    EXPECT_EQ(kVcRedistDownloadPage.Str(), pages.pages[0]);
+    EXPECT_NE(std::wstring::npos, pages.pages[0].find(L"/vs/17/release/vc_redist.x86.exe"));
+    ExpectEmptyAfterFailure(holder);
+}
+
+TEST_F(ComponentLoad, RealApiLibraryCannotLoadWithoutItsCompanion) {
+    // The stand-in really needs CsBrevinLab.dll: loaded alone it fails with 126.
+    ASSERT_TRUE(CopyAs(BinDirectory() + L"\\CsBrevinApi.dll", dir.path(), L"CsBrevinApi.dll"));
+    ScopedLauncherDir launcher(dir.path());
+    SetLastError(0);
+    HMODULE module = LoadLibraryW(L"CsBrevinApi.dll");
+    const DWORD error = GetLastError();
+    if (module) FreeLibrary(module);
+    EXPECT_EQ(nullptr, module);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), error);
+}
+
+TEST_F(ComponentLoad, WrongArchitectureShowsTheErrorCode) {
+    Install(ProbeFile(L"probe_x64.dll"));
+    ScopedLauncherDir launcher(dir.path());
+    CRuntimeComponent holder;
+    EXPECT_FALSE(holder.Load());
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(kInitTitle, boxes.boxes[0].title);
+    EXPECT_EQ(L"运行库加载失败，错误码：193", boxes.boxes[0].text);
+    EXPECT_TRUE(pages.pages.empty());
+    ExpectEmptyAfterFailure(holder);
+}
+
+TEST_F(ComponentLoad, MissingFactoryFreesTheLibrary) {
+    Install(ProbeFile(L"probe_nofactory.dll"));
+    ScopedLauncherDir launcher(dir.path());
+    CRuntimeComponent holder;
+    EXPECT_FALSE(holder.Load());
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(kInitTitle, boxes.boxes[0].title);
+    EXPECT_EQ(L"运行库加载失败：未能找到方法。", boxes.boxes[0].text);
+    ExpectEmptyAfterFailure(holder);
+}
+
+TEST_F(ComponentLoad, FactoryWithoutObjectFreesTheLibrary) {
+    Install(ProbeFile(L"probe_nullfactory.dll"));
+    ScopedLauncherDir launcher(dir.path());
+    CRuntimeComponent holder;
+    EXPECT_FALSE(holder.Load());
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(kInitTitle, boxes.boxes[0].title);
+    EXPECT_EQ(L"运行库加载失败：加载内部方法失败。", boxes.boxes[0].text);
+    ExpectEmptyAfterFailure(holder);
+}
+
+TEST_F(ComponentLoad, UnloadDeletesTheObjectThenFreesTheLibraryOnce) {
+    Install(ProbeFile(L"probe_echo.dll"));
+    ScopedLauncherDir launcher(dir.path());
+    CRuntimeComponent holder;
+    ASSERT_TRUE(holder.Load());
+    // A reference of our own keeps the library mapped, so that we can look inside after
+    // the holder let go; a second FreeLibrary by the holder would drop it.
+    HMODULE extra = LoadLibraryW(L"CsBrevinApi.dll");
+    ASSERT_EQ(holder.m_hModule, extra);
+    typedef long (*LiveObjects)();
+    LiveObjects live = reinterpret_cast<LiveObjects>(reinterpret_cast<void*>(GetProcAddress(extra, "ProbeLiveObjects")));
+    ASSERT_NE(nullptr, live);
+    EXPECT_EQ(1, live());
+
+    holder.Unload();
+    holder.Unload();
+    EXPECT_EQ(nullptr, holder.m_pWrapper);
+    EXPECT_EQ(nullptr, holder.m_hModule);
+    EXPECT_EQ(extra, GetModuleHandleW(L"CsBrevinApi.dll")) << "freed more than once";
+    EXPECT_EQ(0, live()) << "the object was not deleted through its destructor";
+    FreeLibrary(extra);
+    EXPECT_EQ(nullptr, GetModuleHandleW(L"CsBrevinApi.dll"));
+}
+
+TEST_F(ComponentLoad, UnloadOfAnEmptyHolderDoesNothing) {
+    CRuntimeComponent holder;
+    holder.Unload();
+    EXPECT_EQ(nullptr, holder.m_hModule);
+    EXPECT_EQ(nullptr, holder.m_pWrapper);
+}
+
+}  // namespace
