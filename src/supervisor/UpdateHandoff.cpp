@@ -9,6 +9,7 @@
 #include "app/Globals.h"
 #include "framework/FileFind.h"
 #include "framework/Handles.h"
+#include "supervisor/ErrorText.h"
 #include "ui/EIPMfcAppDlg.h"
 #include "util/FileHelpers.h"
 #include "util/MessageBox.h"
@@ -19,25 +20,6 @@ const wchar_t kMarkerFile[] = L"upd.tmp";
 const wchar_t kUpdateFolder[] = L"update";
 const wchar_t kUpdateRequest[] = L"6";
 const wchar_t kUpdaterTitle[] = L"软件升级提示";
-
-// The system's text for an error code; empty when it has none.
-CString SystemErrorText(DWORD error) {
-    UniqueLocalMem buffer;
-    DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-        nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-        reinterpret_cast<LPWSTR>(buffer.put()), 0, nullptr);
-    if (length == 0 || !buffer) return CString();
-    return CString(static_cast<const wchar_t*>(buffer.get()), static_cast<int>(length));
-}
-
-// A system text that names the main program or the installation folder is not shown to
-// the user as it is.
-CString WithoutPaths(const CString& text, const CString& appDir) {
-    if (text.Find(kMainProgramFile) >= 0 || (!appDir.IsEmpty() && text.Find(appDir) >= 0))
-        return L"原因：文件或路径错误。";
-    return text;
-}
 
 }  // namespace
 
@@ -102,7 +84,7 @@ bool StartUpdater(const CString& appDir, bool bReportMissing) {
     }
 
     const DWORD error = ::GetLastError();
-    ShowWarningBox(CString(L"升级程序加载失败！\n") + WithoutPaths(SystemErrorText(error), appDir),
+    ShowWarningBox(CString(L"升级程序加载失败！\n") + HidePathsInErrorText(SystemErrorText(error)),
                    kUpdaterTitle, nullptr);
     return false;
 }

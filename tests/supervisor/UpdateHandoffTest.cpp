@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/TestSupport.h"
+#include "app/Globals.h"
 #include "framework/Handles.h"
 #include "supervisor/UpdateHandoff.h"
 
@@ -193,6 +194,10 @@ protected:
     std::wstring updater = dir.file(L"qorupd.exe");
     std::wstring log = dir.file(L"qorupd.log");
     RecordingMessageBoxes boxes;
+    CString savedAppDir = g_strAppDir;
+
+    void SetUp() override { g_strAppDir = dir.path().c_str(); }
+    void TearDown() override { g_strAppDir = savedAppDir; }
 
     void InstallUpdater() {
         ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\qorupd.exe").c_str(), updater.c_str(), FALSE));
