@@ -1,6 +1,7 @@
 // The start sequence that the splash dialog runs at the end of its initialisation, and the
 // "继续加载" link that repeats a failed launch.
 #include <windows.h>
+#include <commctrl.h>
 
 #include "app/Globals.h"
 #include "framework/Presenters.h"
@@ -26,6 +27,14 @@ bool CEIPMfcAppDlg::RunStartSequence() {
     if (HWND link = ::GetDlgItem(m_hWnd, IDC_LINK_CONTINUE)) {
         ::ShowWindow(link, SW_SHOW);
         ::EnableWindow(link, TRUE);
+        // A link control created disabled may keep its link item disabled after the
+        // window is enabled (Wine does); enable the item itself too.
+        LITEM item = {};
+        item.mask = LIF_ITEMINDEX | LIF_STATE;
+        item.iLink = 0;
+        item.state = LIS_ENABLED;
+        item.stateMask = LIS_ENABLED;
+        ::SendMessageW(link, LM_SETITEM, 0, reinterpret_cast<LPARAM>(&item));
     }
 
     LaunchMainProgram();
