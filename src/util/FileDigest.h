@@ -3,4 +3,7 @@
 
 // MD5 of the file's whole content as 32 upper-case hexadecimal characters, computed by
 // the system's CryptoAPI; the empty string when the file cannot be read or hashed.
+// The file is opened with read sharing only (a file held open for writing gives the
+// empty string) and hashed as it is read, so memory use does not grow with its size;
+// a read error ends the content early, like the end of the file.
 CString GetFileMd5(const CString& path);

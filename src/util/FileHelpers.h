@@ -4,9 +4,12 @@
 // dir and name joined with one backslash (PathCombineW into 260 characters); empty when
 // they cannot be combined.
 CString JoinPath(const CString& dir, const CString& name);
-// True when a file or a folder exists at the path.
+// True when a file or a folder exists at the path; false for an empty path or one of
+// 260 characters or more.
 bool FileExists(const CString& path);
 // Reads the text of a length-prefixed string file (4-byte signed little-endian length,
-// then that many bytes in the thread's ANSI code page). Empty on failure, with the reason
-// in errorText; errorText is left unchanged on success.
+// then that many bytes in the thread's ANSI code page; N <= 0 is an empty text, bytes
+// missing at the end read as zero bytes). The file is opened by its wide path, sharing
+// reading and writing. Empty on failure, with the reason in errorText (also the text of
+// an allocation failure); errorText is left unchanged on success.
 CString ReadStringFile(const CString& path, CString& errorText);

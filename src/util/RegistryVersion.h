@@ -1,7 +1,9 @@
 #pragma once
 #include "framework/CString.h"
 
-// 1 when the .NET Framework 4 full profile is installed, else 0.
+// The probes read HKLM with KEY_READ and no view flag, so this 32-bit process sees the
+// 32-bit registry view. They write nothing.
+// 1 when the .NET Framework 4 full profile is installed ("Install" is REG_DWORD 1), else 0.
 int IsNetFramework4Installed();
 // 1 when the Visual C++ 2015-or-later x86 runtime is at least 14.0.23026, else 0.
 int IsVcRuntimeInstalled();
