@@ -24,13 +24,13 @@ TEST(StartupE2E, ASecondCopyShowsOneWarningAndEndsWhileTheFirstGoesOn) {
 
     DrivenProcess first;
     ASSERT_TRUE(first.Start(folder.exe));
-    auto firstBox = first.WaitForBox(20000);
+    auto firstBox = first.WaitForBox(20000, first.pid());
     ASSERT_TRUE(firstBox.has_value()) << "the first copy should stop at a warning";
     EXPECT_EQ(firstBox->pid, first.pid());
 
     DrivenProcess second;
     ASSERT_TRUE(second.Start(folder.exe));
-    auto dup = second.WaitForBox(20000);
+    auto dup = second.WaitForBox(20000, second.pid());
     ASSERT_TRUE(dup.has_value());
     EXPECT_EQ(dup->pid, second.pid());
     EXPECT_EQ(dup->title, kDuplicateTitle);
@@ -38,7 +38,7 @@ TEST(StartupE2E, ASecondCopyShowsOneWarningAndEndsWhileTheFirstGoesOn) {
     ASSERT_TRUE(PressBoxButton(dup->hwnd, IDOK));
     DWORD code = 1;
     ASSERT_TRUE(second.WaitForExit(20000, &code));
-    EXPECT_FALSE(second.WaitForBox(500).has_value()) << "exactly one box";
+    EXPECT_FALSE(second.WaitForBox(500, second.pid()).has_value()) << "exactly one box";
 
     // The first copy is undisturbed: still running, its box still up.
     EXPECT_EQ(WaitForSingleObject(first.handle(), 0), static_cast<DWORD>(WAIT_TIMEOUT));

@@ -77,8 +77,11 @@ ScopedRegistryValue::ScopedRegistryValue(ScopedRegistryValue&& other) noexcept
 ScopedRegistryValue::~ScopedRegistryValue() {
     if (!m_active) return;
     if (!m_createdFrom.empty()) {
-        RegDeleteTreeW(m_root, m_createdFrom.c_str());
-        // RegDeleteTreeW leaves the key itself; remove it as well.
+        // Opened in the same view it was created in, emptied, then removed itself.
+        UniqueRegKey created;
+        if (RegOpenKeyExW(m_root, m_createdFrom.c_str(), 0, KEY_ALL_ACCESS | m_view, created.put()) == ERROR_SUCCESS)
+            RegDeleteTreeW(created.get(), nullptr);
+        created.reset();
         RegDeleteKeyExW(m_root, m_createdFrom.c_str(), m_view, 0);
         return;
     }

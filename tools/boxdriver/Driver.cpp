@@ -113,11 +113,12 @@ bool DrivenProcess::Start(const std::wstring& exe, const std::wstring& args, con
     return static_cast<bool>(m_process);
 }
 
-std::optional<SeenBox> DrivenProcess::WaitForBox(DWORD timeoutMs) {
+std::optional<SeenBox> DrivenProcess::WaitForBox(DWORD timeoutMs, DWORD onlyPid) {
     std::optional<SeenBox> found;
     WaitUntil(
         [&] {
             for (const SeenBox& box : FindMessageBoxes()) {
+                if (onlyPid && box.pid != onlyPid) continue;
                 if (std::find(m_reported.begin(), m_reported.end(), box.hwnd) != m_reported.end()) continue;
                 // Give the box a moment to finish setting its texts.
                 Sleep(50);

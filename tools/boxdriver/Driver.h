@@ -43,9 +43,9 @@ public:
     DWORD pid() const { return m_pid; }
     HANDLE handle() const { return m_process.get(); }
 
-    // The next message box not reported before (of any process but the test), or nothing
-    // when none appears within the time.
-    std::optional<SeenBox> WaitForBox(DWORD timeoutMs);
+    // The next message box not reported before (of any process but the test, or only of
+    // process `onlyPid`), or nothing when none appears within the time.
+    std::optional<SeenBox> WaitForBox(DWORD timeoutMs, DWORD onlyPid = 0);
     // Waits for the process to end; true with its exit code when it did.
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
     // Ends the process if it still runs (and answers nothing).

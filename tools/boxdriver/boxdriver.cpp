@@ -2,7 +2,7 @@
 // waits for the program to end, within a time bound. Used by the demo and by hand:
 //
 //   boxdriver [--answer B]... [--default B] [--timeout S] [--linger S] [--close-visible TITLE]
-//             -- PROGRAM [ARG...]
+//             [--click-visible ID]... -- PROGRAM [ARG...]
 //
 //   --answer B           answer for the next box: ok, cancel, yes, no, abort, retry, ignore
 //                        or a number; repeat for later boxes
@@ -12,6 +12,8 @@
 //                        restarted launcher, say) for S seconds (0)
 //   --close-visible T    when a dialog titled T becomes visible, report it and, two seconds
 //                        later, close it (WM_CLOSE)
+//   --click-visible ID   before closing that dialog, click its control ID for real (cursor
+//                        moved, button pressed); repeat for more clicks, one a second
 //
 // Prints one UTF-8 line per event: "start pid=…", "box pid=… title=… text=… answer=…",
 // "visible title=… pid=…", "exit code=…" or "timeout". Exit status: the program's exit
@@ -71,7 +73,8 @@ std::wstring Quote(const std::wstring& arg) {
 }
 
 int Usage() {
-    Print(L"usage: boxdriver [--answer B]... [--default B] [--timeout S] [--linger S] [--close-visible TITLE] -- PROGRAM [ARG...]");
+    Print(L"usage: boxdriver [--answer B]... [--default B] [--timeout S] [--linger S] [--close-visible TITLE]"
+          L" [--click-visible ID]... -- PROGRAM [ARG...]");
     return 2;
 }
 }  // namespace
@@ -81,6 +84,7 @@ int wmain(int argc, wchar_t** argv) {
     int fallback = IDOK;
     DWORD timeoutMs = 60000, lingerMs = 0;
     std::wstring closeTitle;
+    std::vector<int> clicks;
     int i = 1;
     for (; i < argc; ++i) {
         std::wstring a = argv[i];
@@ -96,6 +100,8 @@ int wmain(int argc, wchar_t** argv) {
             lingerMs = static_cast<DWORD>(_wtoi(argv[++i])) * 1000;
         } else if (a == L"--close-visible") {
             closeTitle = argv[++i];
+        } else if (a == L"--click-visible") {
+            clicks.push_back(_wtoi(argv[++i]));
         } else {
             return Usage();
         }
@@ -114,7 +120,7 @@ int wmain(int argc, wchar_t** argv) {
     Print(L"start pid=" + std::to_wstring(proc.pid()));
 
     DWORD start = GetTickCount(), endedAt = 0, visibleAt = 0;
-    size_t next = 0;
+    size_t next = 0, nextClick = 0;
     bool ended = false;
     DWORD code = 0;
     for (;;) {
@@ -145,7 +151,13 @@ int wmain(int argc, wchar_t** argv) {
                     DWORD pid = 0;
                     GetWindowThreadProcessId(dlg, &pid);
                     Print(L"visible title=" + closeTitle + L" pid=" + std::to_wstring(pid));
-                } else if (now - visibleAt >= 2000) {
+                } else if (nextClick < clicks.size()) {
+                    if (now - visibleAt >= 1000 * (nextClick + 1)) {
+                        Print(L"click control=" + std::to_wstring(clicks[nextClick]));
+                        ClickControl(dlg, clicks[nextClick]);
+                        ++nextClick;
+                    }
+                } else if (now - visibleAt >= 1000 * (clicks.size() + 2)) {
                     PostMessageW(dlg, WM_CLOSE, 0, 0);
                     visibleAt = 0;
                 }
