@@ -340,6 +340,19 @@ TEST_F(SplashDialog, PaintedBandBodyAndCaptionButtons) {
     EXPECT_GT(count(rcTitle.left, rcTitle.right - 1, kWhite), 0);
 }
 
+TEST(SplashDialogControls, FirstBlinkAfterInitialisationMakesTheLineBold) {
+    RecordingMessageBoxes boxes(IDCANCEL);
+    TestSplash dlg;
+    ASSERT_TRUE(dlg.Create(IDD_EIPMFCAPP_DIALOG));
+    HWND hWnd = dlg.GetSafeHwnd();
+    KillTimer(hWnd, 9999);  // no tick of its own before the ones sent here
+    EXPECT_EQ(StatusFont(hWnd).lfWeight, 0);  // as made by the initialisation
+    SendMessageW(hWnd, WM_TIMER, 9999, 0);
+    EXPECT_EQ(StatusFont(hWnd).lfWeight, FW_BOLD);
+    SendMessageW(hWnd, WM_TIMER, 9999, 0);
+    EXPECT_EQ(StatusFont(hWnd).lfWeight, FW_NORMAL);
+}
+
 TEST(SplashDialogControls, MissingStatusLineSkipsFontTimerAndText) {
     RecordingMessageBoxes boxes(IDCANCEL);
     TestSplash dlg;
