@@ -38,7 +38,9 @@ protected:
     void RequestUpdate(bool withContent) {
         ASSERT_TRUE(WriteBytes(dir.file(L"upd.tmp"), Marker("6")));
         ASSERT_TRUE(CreateDirectoryW(dir.file(L"update").c_str(), nullptr));
-        if (withContent) ASSERT_TRUE(WriteBytes(dir.file(L"update\\Kestrun.exe"), "new"));
+        if (withContent) {
+            ASSERT_TRUE(WriteBytes(dir.file(L"update\\Kestrun.exe"), "new"));
+        }
     }
 
     // Runs the launcher to its end, pressing OK on every box; returns the boxes seen.

@@ -89,7 +89,7 @@ bool ClickControl(HWND dialog, int controlId) {
 
 DrivenProcess::~DrivenProcess() { Kill(); }
 
-bool DrivenProcess::Start(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd) {
+bool DrivenProcess::Start(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd, HANDLE job) {
     std::wstring dir = cwd;
     if (dir.empty()) {
         size_t slash = exe.find_last_of(L'\\');
@@ -100,10 +100,17 @@ bool DrivenProcess::Start(const std::wstring& exe, const std::wstring& args, con
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     UniqueProcessInformation pi;
-    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.empty() ? nullptr : dir.c_str(),
-                        &si, pi.put()))
+    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, job ? CREATE_SUSPENDED : 0, nullptr,
+                        dir.empty() ? nullptr : dir.c_str(), &si, pi.put()))
         return false;
     PROCESS_INFORMATION raw = pi.get();
+    if (job) {
+        if (!AssignProcessToJobObject(job, raw.hProcess)) {
+            TerminateProcess(raw.hProcess, 1);
+            return false;
+        }
+        ResumeThread(raw.hThread);
+    }
     m_pid = raw.dwProcessId;
     // Keep the process handle; the thread handle is closed with the record.
     HANDLE dup = nullptr;

@@ -38,8 +38,10 @@ public:
     ~DrivenProcess();
 
     // Starts `exe` with `args` appended to its quoted path, in `cwd` (the exe's folder
-    // when empty). The process is started directly, in no job of ours.
-    bool Start(const std::wstring& exe, const std::wstring& args = L"", const std::wstring& cwd = L"");
+    // when empty). The process is started directly, in no job of ours unless `job` is
+    // given: it is then put into that job before it runs its first instruction.
+    bool Start(const std::wstring& exe, const std::wstring& args = L"", const std::wstring& cwd = L"",
+               HANDLE job = nullptr);
     DWORD pid() const { return m_pid; }
     HANDLE handle() const { return m_process.get(); }
 
