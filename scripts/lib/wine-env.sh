@@ -50,7 +50,7 @@ velmora_wine_up() {   # <build dir>
         wineserver -w
         touch "$WINEPREFIX/.velmora-ready"
     fi
-    wineserver -p >/dev/null 2>&1
+    wineserver -p >/dev/null 2>&1 || true   # already running for this prefix: keep it
     # Start Wine's background services now, with their output detached: a service that
     # first starts under a test inherits the test's output pipe and keeps CTest waiting.
     wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
