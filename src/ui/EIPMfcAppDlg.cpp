@@ -4,6 +4,7 @@
 #include "ui/EIPMfcAppDlg.h"
 
 #include "app/Globals.h"
+#include "framework/Handles.h"
 #include "framework/WinApp.h"
 #include "util/MessageBox.h"
 
@@ -161,11 +162,11 @@ void CEIPMfcAppDlg::OnTimer(UINT_PTR nIDEvent) {
             lf.lfWeight = (lf.lfWeight == FW_BOLD) ? FW_NORMAL : FW_BOLD;
             HFONT next = ::CreateFontIndirectW(&lf);
             if (next) {
-                // The control gets the new font before the old one goes.
-                HGDIOBJ previous = m_fontStatus.Detach();
+                // The control gets the new font before the old one goes (at the end of
+                // this scope).
+                UniqueGdiObject previous(m_fontStatus.Detach());
                 m_fontStatus.Attach(next);
                 status->SetFont(&m_fontStatus, TRUE);
-                if (previous) ::DeleteObject(previous);
             }
         }
     }
