@@ -28,17 +28,22 @@ bool IsPackageInternalError(const CString& errorText) {
     return false;
 }
 
+// The stored form of a digest recorded in AppConf.ini under `key`. When the file cannot be
+// read or lacks the key, the user is told with `missingText` and false comes back.
+bool ReadRecordedDigest(const wchar_t* key, const wchar_t* missingText, CString& stored) {
+    CConfigReader config(JoinPath(g_strAppDir, kAppConfFile));
+    if (config.GetValue(key, stored)) return true;
+    ShowWarningBox(missingText, kLoadTitle, nullptr);
+    return false;
+}
+
 }  // namespace
 
 CString CEIPMfcAppDlg::DecodeConfigValue(const CString& value) { return DecodeDigestText(value); }
 
 BOOL CEIPMfcAppDlg::ValidateDataFiles() {
-    CConfigReader config(JoinPath(g_strAppDir, kAppConfFile));
     CString stored;
-    if (!config.GetValue(L"Apdbm5", stored)) {
-        ShowWarningBox(L"加载配置文件失败！\r\nAppConf-apdbm5", kLoadTitle, nullptr);
-        return FALSE;
-    }
+    if (!ReadRecordedDigest(L"Apdbm5", L"加载配置文件失败！\r\nAppConf-apdbm5", stored)) return FALSE;
     CString expected = DecodeConfigValue(stored);
     CString actual = GetFileMd5(JoinPath(g_strAppDir, kProgramPackageFile));
     if (actual != expected) {
@@ -63,12 +68,8 @@ BOOL CEIPMfcAppDlg::ValidateDataFiles() {
 bool CEIPMfcAppDlg::EnsureMainProgram(const CString& programPath, const CString& packagePath) {
     bool needsExtraction = true;
     if (FileExists(programPath)) {
-        CConfigReader config(JoinPath(g_strAppDir, kAppConfFile));
         CString stored;
-        if (!config.GetValue(L"Apexm5", stored)) {
-            ShowWarningBox(L"读取配置文件失败！\r\nAppConf-apexm5", kLoadTitle, nullptr);
-            return false;
-        }
+        if (!ReadRecordedDigest(L"Apexm5", L"读取配置文件失败！\r\nAppConf-apexm5", stored)) return false;
         CString expected = DecodeConfigValue(stored);
         CString actual = GetFileMd5(programPath);
         if (actual == expected) needsExtraction = false;

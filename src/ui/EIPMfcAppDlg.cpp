@@ -21,6 +21,17 @@ constexpr int kGlyphHoverHeight = 20;
 constexpr UINT_PTR kStatusBlinkTimer = 9999;
 constexpr UINT kStatusBlinkPeriod = 800;
 constexpr int kStatusFontPoints = 140;  // tenths of a point
+
+// Both caption buttons look alike but for the colour they take under the pointer.
+void StyleCaptionButton(COwerButton& button, COLORREF hoverColor) {
+    button.SetFaceColor(kBandColor);
+    button.SetHoverColor(hoverColor);
+    button.SetFontHeight(kGlyphHeight);
+    button.SetHoverFontHeight(kGlyphHoverHeight);
+    button.SetFontName(L"SimHei");
+    button.SetGlyphColor(kWhite);
+    if (button.GetSafeHwnd()) button.Invalidate(TRUE);
+}
 }  // namespace
 
 CEIPMfcAppDlg::CEIPMfcAppDlg(CWnd* pParent)
@@ -59,21 +70,8 @@ BOOL CEIPMfcAppDlg::OnInitDialog() {
     SetIcon(m_hIcon, FALSE);
     SetWindowText(kProductName);
 
-    m_btnMin.SetFaceColor(kBandColor);
-    m_btnMin.SetHoverColor(kMinHoverColor);
-    m_btnMin.SetFontHeight(kGlyphHeight);
-    m_btnMin.SetHoverFontHeight(kGlyphHoverHeight);
-    m_btnMin.SetFontName(L"SimHei");
-    m_btnMin.SetGlyphColor(kWhite);
-    if (m_btnMin.GetSafeHwnd()) m_btnMin.Invalidate(TRUE);
-
-    m_btnClose.SetFaceColor(kBandColor);
-    m_btnClose.SetHoverColor(kCloseHoverColor);
-    m_btnClose.SetFontHeight(kGlyphHeight);
-    m_btnClose.SetHoverFontHeight(kGlyphHoverHeight);
-    m_btnClose.SetFontName(L"SimHei");
-    m_btnClose.SetGlyphColor(kWhite);
-    if (m_btnClose.GetSafeHwnd()) m_btnClose.Invalidate(TRUE);
+    StyleCaptionButton(m_btnMin, kMinHoverColor);
+    StyleCaptionButton(m_btnClose, kCloseHoverColor);
 
     CWnd* btnMin = GetDlgItem(IDC_BTN_MIN);
     CWnd* btnClose = GetDlgItem(IDC_BTN_CLOSE);
