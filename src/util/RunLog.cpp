@@ -1,0 +1,88 @@
+#include "util/RunLog.h"
+
+#include <shlobj.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "framework/Codepage.h"
+#include "framework/Handles.h"
+
+namespace {
+
+const DWORD kCapBytes = 1024 * 1024;
+
+std::mutex g_logLock;  // digests run on worker threads; lines must not interleave
+CString g_overridePath;
+
+CString DefaultPath() {
+    wchar_t base[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base))) return CString();
+    CString folder = CString(base) + L"\\Velmora";
+    CreateDirectoryW(folder, nullptr);
+    return folder + L"\\launcher.log";
+}
+
+// Opens for appending, sharing everything so that support can read the file (and another
+// launcher can append) while it is open. Never waits: a refused open means no line.
+UniqueFile OpenForAppend(const CString& path) {
+    return UniqueFile(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::string FormatLine(const wchar_t* format, va_list args) {
+    wchar_t text[1024] = {};
+    _vsnwprintf(text, 1023, format, args);
+    for (wchar_t* p = text; *p; ++p) {
+        if (*p == L'\r' || *p == L'\n') *p = L' ';
+    }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char head[64];
+    std::snprintf(head, sizeof head, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
+                  static_cast<unsigned long>(GetCurrentProcessId()));
+    return head + WideToNarrow(text, CP_UTF8) + "\r\n";
+}
+
+}  // namespace
+
+CString RunLogPath() {
+    std::lock_guard<std::mutex> hold(g_logLock);
+    return g_overridePath.IsEmpty() ? DefaultPath() : g_overridePath;
+}
+
+void SetRunLogPathForTesting(const CString& path) {
+    std::lock_guard<std::mutex> hold(g_logLock);
+    g_overridePath = path;
+}
+
+void RunLog(const wchar_t* format, ...) {
+    const DWORD savedError = GetLastError();
+    try {
+        va_list args;
+        va_start(args, format);
+        const std::string line = FormatLine(format, args);
+        va_end(args);
+
+        std::lock_guard<std::mutex> hold(g_logLock);
+        const CString path = g_overridePath.IsEmpty() ? DefaultPath() : g_overridePath;
+        if (!path.IsEmpty()) {
+            UniqueFile file = OpenForAppend(path);
+            LARGE_INTEGER size = {};
+            if (file && GetFileSizeEx(file.get(), &size) && size.QuadPart + line.size() > kCapBytes) {
+                // Keep one previous file; if another process holds it, go on appending.
+                file.reset();
+                MoveFileExW(path, path + L".1", MOVEFILE_REPLACE_EXISTING);
+                file = OpenForAppend(path);
+            }
+            DWORD written = 0;
+            if (file) WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        }
+    } catch (...) {
+        // Out of memory while formatting: the line is skipped.
+    }
+    SetLastError(savedError);
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The run log for support staff: %LOCALAPPDATA%\Velmora\launcher.log, UTF-8, one line per
+// decision, each starting with the local time and the process id:
+//
+//   2026-12-09 21:59:53.120 [1234] component loaded (error 0)
+//
+// The file is capped at about 1 MiB; when a line would pass the cap the file becomes
+// launcher.log.1 (replacing the previous one) and a new file is started. Writing never
+// fails the launcher: a log that cannot be opened or written is skipped silently, and
+// the last-error code is kept for the caller.
+#include "framework/CString.h"
+
+// Appends one line (the text, without line breaks of its own, is written after the time
+// and process id). printf-style for convenience; the text is wide, written as UTF-8.
+void RunLog(const wchar_t* format, ...);
+
+// Where the log lives, for tests and for support: the folder is created on first use.
+CString RunLogPath();
+// Redirects the log to another file (tests), or back to the default with an empty path.
+void SetRunLogPathForTesting(const CString& path);
