@@ -1,15 +1,17 @@
 #include "app/Checks.h"
 
+#include "ComponentDigests.h"
+
 #include "app/Directories.h"
 #include "app/Globals.h"
 #include "component/RuntimeComponent.h"
 #include "framework/Presenters.h"
+#include "util/DigestTask.h"
 #include "util/FileHelpers.h"
 #include "util/MessageBox.h"
 #include "util/RegistryVersion.h"
 
 const CString kNetFx4DownloadPage = L"https://www.microsoft.com/zh-cn/download/confirmation.aspx?id=22833";
-const CString kVcRedistDownloadPage = L"https://aka.ms/vs/17/release/vc_redist.x86.exe";
 
 bool CheckRuntimeEnvironment() {
     g_bNetFx4Installed = IsNetFramework4Installed();
@@ -36,7 +38,14 @@ bool CheckRuntimeEnvironment() {
 
     UpdateUiFontFace();
 
-    if (g_bNetFx4Installed) g_bRuntimeLoaded = g_runtime.Load();
+    if (g_bNetFx4Installed) {
+        ComponentLocation where;
+        where.folder = g_strAppDir;
+        where.libDigest = VELMORA_COMPONENT_LIB_MD5;
+        where.apiDigest = VELMORA_COMPONENT_API_MD5;
+        where.prefetch = &StartupDigests();
+        g_bRuntimeLoaded = g_runtime.Load(where);
+    }
     return true;
 }
 

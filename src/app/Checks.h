@@ -1,9 +1,9 @@
 #pragma once
+#include "component/RuntimeComponent.h"
 #include "framework/CString.h"
 
 // Download pages offered when a runtime is missing.
 extern const CString kNetFx4DownloadPage;
-extern const CString kVcRedistDownloadPage;
 
 // Asks about missing runtimes, fixes the UI font face and loads the component when the
 // .NET Framework 4 is present. False only when the user declined to go on.

@@ -6,6 +6,7 @@
 #include "app/Directories.h"
 #include "app/Globals.h"
 #include "component/RuntimeComponent.h"
+#include "supervisor/Verification.h"
 #include "ui/EIPMfcAppDlg.h"
 #include "util/MessageBox.h"
 
@@ -19,7 +20,21 @@ DEZMfcApp::DEZMfcApp() : CWinApp(nullptr) {
 
 DEZMfcApp::~DEZMfcApp() = default;
 
+namespace {
+// Libraries are looked for in the launcher's own folder and the system folder only, never
+// in the current directory or along PATH. Looked up at run time: systems without the
+// function keep their standard search.
+void RestrictDllSearch() {
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto set = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (set) set(LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+}  // namespace
+
 BOOL DEZMfcApp::InitInstance() {
+    RestrictDllSearch();
     INITCOMMONCONTROLSEX icc = {};
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_WIN95_CLASSES;
@@ -38,6 +53,12 @@ BOOL DEZMfcApp::InitInstance() {
     }
 
     g_strAppDir = GetLauncherDirectory();
+    // The digests the start sequence will need run while the checks and the window are
+    // set up; whatever is not taken by the time start-up ends is abandoned.
+    PrefetchStartupDigests(g_strAppDir, StartupDigests());
+    struct AbandonDigests {
+        ~AbandonDigests() { StartupDigests().AbandonAll(); }
+    } abandonDigests;
 
     if (!CheckRuntimeEnvironment()) return FALSE;
     if (!CheckInstallation()) return FALSE;

@@ -6,18 +6,8 @@
 #include "app/MainProgramArgs.h"
 
 const CString kProductName = L"Velmora";
-const CString kAppConfFile = L"AppConf.ini";
-const CString kComponentLibFile = L"CsBrevinLab.dll";
-const CString kComponentApiFile = L"CsBrevinApi.dll";
-const CString kMainProgramFile = L"Kestrun.exe";
-const CString kMainProgramCacheFile = L"kstcache";
-const CString kProgramPackageFile = L"Kestpak.da";
-const CString kPackagePassword = L"73kvd_204519";
-const CString kPackageInfoTable = L"DatFileInfo";
-const CString kPackageDataTable = L"FileDat";
 const CString kServiceProgramName = L"Sevra";
 const CString kLaunchToken = L"kwdmet508341";
-const CString kUpdaterFile = L"qorupd.exe";
 const CString kMainProgramFixedArgs[kMainProgramFixedArgCount] = {
     VELMORA_MAIN_ARG_1,  VELMORA_MAIN_ARG_2,  VELMORA_MAIN_ARG_3,  VELMORA_MAIN_ARG_4,  VELMORA_MAIN_ARG_5,
     VELMORA_MAIN_ARG_6,  VELMORA_MAIN_ARG_7,  VELMORA_MAIN_ARG_8,  VELMORA_MAIN_ARG_9,  VELMORA_MAIN_ARG_10,

@@ -4,21 +4,12 @@
 #include <windows.h>
 #include "framework/CString.h"
 #include "framework/Handles.h"
+#include "util/InstallationNames.h"
 
 // Fixed names.
 extern const CString kProductName;           // display name; window title
-extern const CString kAppConfFile;           // configuration with the recorded digests
-extern const CString kComponentLibFile;      // first runtime component library
-extern const CString kComponentApiFile;      // second library, exports the factory
-extern const CString kMainProgramFile;       // the main program while it runs
-extern const CString kMainProgramCacheFile;  // the main program's file between runs
-extern const CString kProgramPackageFile;    // package the main program is extracted from
-extern const CString kPackagePassword;
-extern const CString kPackageInfoTable;
-extern const CString kPackageDataTable;
 extern const CString kServiceProgramName;    // online-service program, without ".exe"
 extern const CString kLaunchToken;           // position 1 of the main program's command line
-extern const CString kUpdaterFile;
 // Strings the main program expects at its command-line positions 3 to 10 and 12.
 constexpr int kMainProgramFixedArgCount = 14;
 extern const CString kMainProgramFixedArgs[kMainProgramFixedArgCount];

@@ -1,23 +1,44 @@
 #include "component/RuntimeComponent.h"
 
+#include <memory>
 #include <string>
 
-#include "app/Checks.h"
-#include "app/Globals.h"
 #include "framework/Codepage.h"
 #include "framework/Presenters.h"
+#include "framework/Handles.h"
+#include "util/DigestTask.h"
 #include "util/FileHelpers.h"
+#include "util/InstallationNames.h"
+#include "util/RunLog.h"
 #include "util/MessageBox.h"
 
 CRuntimeComponent g_runtime;
+
+const CString kVcRedistDownloadPage = L"https://aka.ms/vs/17/release/vc_redist.x86.exe";
 
 CRuntimeComponent::CRuntimeComponent() : m_hModule(nullptr), m_pWrapper(nullptr) {}
 
 CRuntimeComponent::~CRuntimeComponent() { Unload(); }
 
-bool CRuntimeComponent::Load() {
-    const CString libPath = JoinPath(g_strAppDir, kComponentLibFile);
-    const CString apiPath = JoinPath(g_strAppDir, kComponentApiFile);
+bool CRuntimeComponent::IsIntact(const ComponentLocation& where) const {
+    const CString names[2] = {kComponentLibFile, kComponentApiFile};
+    const CString expected[2] = {where.libDigest, where.apiDigest};
+    for (int i = 0; i < 2; ++i) {
+        const CString path = JoinPath(where.folder, names[i]);
+        std::unique_ptr<CDigestTask> task = where.prefetch ? where.prefetch->Take(path) : nullptr;
+        if (!task) task.reset(new CDigestTask(path, FILE_SHARE_READ, false));
+        const CString actual = task->Result();
+        RunLog(L"digest %ls: fixed %ls, actual %ls", names[i].GetString(), expected[i].GetString(),
+               actual.GetString());
+        if (actual != expected[i]) return false;
+    }
+    return true;
+}
+
+bool CRuntimeComponent::Load(const ComponentLocation& where) {
+    m_bFailedVerification = false;
+    const CString libPath = JoinPath(where.folder, kComponentLibFile);
+    const CString apiPath = JoinPath(where.folder, kComponentApiFile);
 
     if (!FileExists(libPath)) {
         ShowWarningBox(L"缺少clab库文件，请使用软件安装包修复软件！", L"初始化提示", nullptr);
@@ -28,11 +49,24 @@ bool CRuntimeComponent::Load() {
         return false;
     }
 
-    // The bare name: the system's search order (the launcher's own folder first) finds
-    // the library, and with it the library it needs.
-    m_hModule = LoadLibraryW(kComponentApiFile);
+    // Nothing of a component that is not the shipped one may run, not even its entry
+    // point: both files are checked before the library is loaded. Both stay open,
+    // denying writers, until the load is over, so the checked files are the loaded ones.
+    UniqueFile heldLib(CreateFileW(libPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile heldApi(CreateFileW(apiPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!heldLib || !heldApi || !IsIntact(where)) {
+        m_bFailedVerification = true;
+        RunLog(L"component not loaded: its files are not the shipped ones");
+        return false;
+    }
+
+    // By full path, and with the search kept to the library's own folder (where its
+    // dependency lies) and the system folder (the VC++ runtime): never a file of the same
+    // name elsewhere on the search path.
+    m_hModule = LoadLibraryExW(apiPath, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const DWORD error = m_hModule ? ERROR_SUCCESS : GetLastError();
+    RunLog(L"component load: error %u", static_cast<unsigned>(error));
     if (!m_hModule) {
-        const DWORD error = GetLastError();
         if (error == ERROR_MOD_NOT_FOUND) {
             ShowWarningBox(L"本机Windows操作系统缺少微软VC++运行库，软件无法正常加载，请下载安装VC++运行库后再打开软件！\n"
                            L"如果下载或安装失败，请咨询软件服务人员。",

@@ -4,6 +4,19 @@
 #include <windows.h>
 #include "framework/CString.h"
 
+class CDigestPrefetch;
+
+// The Visual C++ redistributable the component needs, offered when it is missing.
+extern const CString kVcRedistDownloadPage;
+
+// Where the component lies and what its two files must digest to.
+struct ComponentLocation {
+    CString folder;
+    CString libDigest;                    // fixed digest of CsBrevinLab.dll
+    CString apiDigest;                    // fixed digest of CsBrevinApi.dll
+    CDigestPrefetch* prefetch = nullptr;  // digests already started, if any
+};
+
 // The component object's interface as the launcher calls it: ExtractFile, then the
 // virtual destructor, in that slot order. Strings are narrow, in the thread's ANSI code
 // page; an error text comes back through errorText and stays owned by the component.
@@ -24,8 +37,12 @@ public:
     CRuntimeComponent(const CRuntimeComponent&) = delete;
     CRuntimeComponent& operator=(const CRuntimeComponent&) = delete;
 
-    // Loads the component; on failure shows its own message and leaves the holder empty.
-    bool Load();
+    // Loads the component from `where`; on failure shows its own message and leaves the
+    // holder empty. A file that does not match its fixed digest is never loaded, and no
+    // message is shown for it here: the start sequence names it among the data files.
+    bool Load(const ComponentLocation& where);
+    // The last Load stopped because a file did not match its fixed digest.
+    bool FailedVerification() const { return m_bFailedVerification; }
     // Destroys the object, then frees the library; does nothing for what is not held.
     void Unload();
 
@@ -35,6 +52,10 @@ public:
 
     HMODULE m_hModule;
     IRuntimeWrapper* m_pWrapper;
+
+private:
+    bool IsIntact(const ComponentLocation& where) const;
+    bool m_bFailedVerification = false;
 };
 
 extern CRuntimeComponent g_runtime;

@@ -64,6 +64,8 @@ protected:
     // Sends each control of the dialog the initialisation record the resource holds for
     // it. TRUE also when there is none.
     BOOL ExecuteDlgInit(UINT nIDTemplate);
+    // EndDialog has been called while the modal loop runs (or before it started).
+    bool IsEndRequested() const { return m_bEndRequested; }
 
     // The dialog body's colours are the system's (default processing).
     afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) { return CWnd::OnCtlColor(pDC, pWnd, nCtlColor); }

@@ -1,6 +1,6 @@
 #include "supervisor/ErrorText.h"
 
-#include "app/Globals.h"
+#include "util/InstallationNames.h"
 #include "framework/Handles.h"
 
 CString SystemErrorText(DWORD error) {
@@ -14,9 +14,9 @@ CString SystemErrorText(DWORD error) {
     return CString(buffer, static_cast<int>(length));
 }
 
-CString HidePathsInErrorText(const CString& text) {
+CString HidePathsInErrorText(const CString& text, const CString& appDir) {
     if ((!kMainProgramFile.IsEmpty() && text.Find(kMainProgramFile) >= 0) ||
-        (!g_strAppDir.IsEmpty() && text.Find(g_strAppDir) >= 0)) {
+        (!appDir.IsEmpty() && text.Find(appDir) >= 0)) {
         return L"原因：文件或路径错误。";
     }
     return text;

@@ -8,4 +8,4 @@
 CString SystemErrorText(DWORD error);
 // A text that names the main program's file or the launcher directory is replaced as a
 // whole by a neutral reason, so that no path reaches the user.
-CString HidePathsInErrorText(const CString& text);
+CString HidePathsInErrorText(const CString& text, const CString& appDir);

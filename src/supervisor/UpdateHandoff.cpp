@@ -84,7 +84,7 @@ bool StartUpdater(const CString& appDir, bool bReportMissing) {
     }
 
     const DWORD error = ::GetLastError();
-    ShowWarningBox(CString(L"升级程序加载失败！\n") + HidePathsInErrorText(SystemErrorText(error)),
+    ShowWarningBox(CString(L"升级程序加载失败！\n") + HidePathsInErrorText(SystemErrorText(error), appDir),
                    kUpdaterTitle, nullptr);
     return false;
 }

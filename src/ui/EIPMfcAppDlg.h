@@ -2,6 +2,7 @@
 // The splash dialog: the launcher's only window. Its initialisation runs the start
 // sequence, and the launch and supervision of the main program happen inside it.
 #include "framework/Dialog.h"
+#include "supervisor/Verification.h"
 #include "ui/OwerButton.h"
 #include "ui/resource.h"
 
@@ -51,6 +52,16 @@ protected:
     afx_msg void OnNMClickContinueLink(NMHDR* pNMHDR, LRESULT* pResult);
 
     DECLARE_MESSAGE_MAP()
+
+private:
+    // The installation, the component's fixed digests and a wait that keeps the window
+    // answering (and, past a second, shows how far verification has got).
+    VerificationContext MakeVerificationContext();
+    bool WaitShowingProgress(CDigestTask& task, const wchar_t* what);
+    void ActOnExitCode(DWORD exitCode);
+
+    CVerifiedProgram m_program;  // held from its verification until it has been started
+    int m_nShownPercent = -1;    // last progress shown on the status line
 
 public:
     HICON m_hIcon;

@@ -1,5 +1,6 @@
 #include "util/FileDigest.h"
 
+#include <mutex>
 #include <vector>
 
 #include "framework/Handles.h"
@@ -11,40 +12,59 @@ namespace {
 // hashing runs at the speed of the digest itself.
 const DWORD kReadChunk = 256 * 1024;
 const DWORD kMd5Length = 16;
+
+// One provider serves every digest of the run, on every thread: loading it costs more
+// than hashing a small file. Hash objects themselves are never shared between threads.
+HCRYPTPROV SharedProvider() {
+    static UniqueCryptProv provider;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (!CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+            provider.reset();
+        }
+    });
+    return provider.get();
+}
+
+CString HexUpper(const BYTE* value, DWORD length) {
+    CString text;
+    for (DWORD i = 0; i < length; ++i) text.AppendFormat(L"%02X", value[i]);
+    return text;
+}
 }  // namespace
 
-CString GetFileMd5(const CString& path) {
-    // Read sharing only: nobody may write the file while it is being hashed, and a file
-    // that someone holds open for writing is not hashed at all.
-    UniqueFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return CString();
-
-    UniqueCryptProv provider;
-    if (!CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
-        return CString();
-    }
+CString GetOpenFileMd5(HANDLE file, DigestProgress* progress, const std::atomic<bool>* cancel) {
+    HCRYPTPROV provider = SharedProvider();
+    if (!provider) return CString();
     UniqueCryptHash hash;
-    if (!CryptCreateHash(provider.get(), CALG_MD5, 0, 0, hash.put())) return CString();
+    if (!CryptCreateHash(provider, CALG_MD5, 0, 0, hash.put())) return CString();
 
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return CString();
     std::vector<BYTE> buffer(kReadChunk);
     for (;;) {
+        if (cancel && cancel->load()) return CString();
         DWORD got = 0;
         // A failing read ends the content like the end of the file: the digest is then
         // that of the bytes read so far, which matches no recorded digest.
-        if (!ReadFile(file.get(), buffer.data(), kReadChunk, &got, nullptr) || got == 0) break;
+        if (!ReadFile(file, buffer.data(), kReadChunk, &got, nullptr) || got == 0) break;
         if (!CryptHashData(hash.get(), buffer.data(), got, 0)) return CString();
+        if (progress) progress->done += got;
     }
-    file.reset();
 
     BYTE value[kMd5Length] = {};
     DWORD length = kMd5Length;
     if (!CryptGetHashParam(hash.get(), HP_HASHVAL, value, &length, 0) || length != kMd5Length) {
         return CString();
     }
+    return HexUpper(value, kMd5Length);
+}
 
-    CString text;
-    for (DWORD i = 0; i < kMd5Length; ++i) text.AppendFormat(L"%02x", value[i]);
-    text.MakeUpper();
-    return text;
+CString GetFileMd5(const CString& path) {
+    // Read sharing only: nobody may write the file while it is being hashed, and a file
+    // that someone holds open for writing is not hashed at all.
+    UniqueFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return CString();
+    return GetOpenFileMd5(file.get());
 }

@@ -1,4 +1,8 @@
 #pragma once
+#include <windows.h>
+
+#include <atomic>
+
 #include "framework/CString.h"
 
 // MD5 of the file's whole content as 32 upper-case hexadecimal characters, computed by
@@ -7,3 +11,13 @@
 // empty string) and hashed as it is read, so memory use does not grow with its size;
 // a read error ends the content early, like the end of the file.
 CString GetFileMd5(const CString& path);
+
+// Where a digest running on another thread stands; both counters only grow.
+struct DigestProgress {
+    std::atomic<unsigned long long> done{0};
+    std::atomic<unsigned long long> total{0};
+};
+
+// The same digest through a file already open for reading, from its first byte. Reads
+// stop early (with the empty string) once `cancel` is set; `progress` counts the bytes.
+CString GetOpenFileMd5(HANDLE file, DigestProgress* progress = nullptr, const std::atomic<bool>* cancel = nullptr);

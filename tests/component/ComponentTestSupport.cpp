@@ -1,6 +1,9 @@
 #include "ComponentTestSupport.h"
 
 #include "app/Globals.h"
+#include "component/RuntimeComponent.h"
+#include "util/FileDigest.h"
+#include "util/FileHelpers.h"
 #include "framework/Handles.h"
 
 std::wstring BinDirectory() {
@@ -20,24 +23,17 @@ ScopedLauncherDir::ScopedLauncherDir(const std::wstring& dir) : m_previousAppDir
     SetDllDirectoryW(dir.c_str());
 }
 
+bool LoadInstalledComponent(CRuntimeComponent& holder) {
+    ComponentLocation where;
+    where.folder = g_strAppDir;
+    where.libDigest = GetFileMd5(JoinPath(g_strAppDir, kComponentLibFile));
+    where.apiDigest = GetFileMd5(JoinPath(g_strAppDir, kComponentApiFile));
+    return holder.Load(where);
+}
+
 ScopedLauncherDir::~ScopedLauncherDir() {
     SetDllDirectoryW(nullptr);
     g_strAppDir = m_previousAppDir;
-}
-
-int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs) {
-    std::wstring writable = commandLine;
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    UniqueProcessInformation pi;
-    if (!CreateProcessW(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi.put())) return -1;
-    if (WaitForSingleObject(pi.process(), timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(pi.process(), 1);
-        return -1;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(pi.process(), &code);
-    return static_cast<int>(code);
 }
 
 int CountFiles(const std::wstring& dir, const std::wstring& pattern) {

@@ -29,9 +29,10 @@ private:
     CString m_previousAppDir;
 };
 
-// Runs a command line, waits at most `timeoutMs`; the exit code, or -1 when it could not
-// start or did not end in time (then it is terminated).
-int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 120000);
+class CRuntimeComponent;
+// Loads the component from the launcher folder set by ScopedLauncherDir, taking the files
+// found there as the shipped ones (their digests are the fixed digests).
+bool LoadInstalledComponent(CRuntimeComponent& holder);
 
 // Names of the files in `dir` that match `pattern` (for example L"kpx*").
 int CountFiles(const std::wstring& dir, const std::wstring& pattern);

@@ -13,7 +13,7 @@ protected:
         ASSERT_TRUE(CopyAs(BinDirectory() + L"\\CsBrevinLab.dll", dir.path(), L"CsBrevinLab.dll"));
         ASSERT_TRUE(CopyAs(ProbeFile(L"probe_echo.dll"), dir.path(), L"CsBrevinApi.dll"));
         launcher.reset(new ScopedLauncherDir(dir.path()));
-        ASSERT_TRUE(holder.Load());
+        ASSERT_TRUE(LoadInstalledComponent(holder));
     }
     void TearDown() override {
         holder.Unload();

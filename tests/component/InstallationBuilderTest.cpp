@@ -8,7 +8,7 @@
 #include "app/Globals.h"
 #include "component/RuntimeComponent.h"
 #include "framework/Codepage.h"
-#include "supervisor/DigestCodec.h"
+#include "util/DigestCodec.h"
 #include "util/FileDigest.h"
 
 namespace {
@@ -97,7 +97,7 @@ TEST_F(InstallationBuilder, WritesACompleteInstallationThatTheComponentCanRestor
     ScopedLauncherDir launcher(out);
     RecordingMessageBoxes boxes;
     CRuntimeComponent holder;
-    ASSERT_TRUE(holder.Load());
+    ASSERT_TRUE(LoadInstalledComponent(holder));
     CString error;
     EXPECT_TRUE(holder.ExtractFile(CString((out + L"\\Kestpak.da").c_str()), kPackagePassword, kPackageInfoTable,
                                    kPackageDataTable, out.c_str(), kMainProgramFile, error))

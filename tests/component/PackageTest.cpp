@@ -64,7 +64,7 @@ protected:
         ASSERT_TRUE(CopyAs(BinDirectory() + L"\\CsBrevinLab.dll", componentDir.path(), L"CsBrevinLab.dll"));
         ASSERT_TRUE(CopyAs(BinDirectory() + L"\\CsBrevinApi.dll", componentDir.path(), L"CsBrevinApi.dll"));
         launcher.reset(new ScopedLauncherDir(componentDir.path()));
-        ASSERT_TRUE(holder.Load());
+        ASSERT_TRUE(LoadInstalledComponent(holder));
 
         // Larger than the stream buffer and not a multiple of 8, to cross every seam.
         program = RandomBytes(3 * kestpak::kBufferSize + 12345, 7);

@@ -6,6 +6,8 @@
 #include "app/Checks.h"
 #include "app/Globals.h"
 #include "component/RuntimeComponent.h"
+#include "util/FileDigest.h"
+#include "util/FileHelpers.h"
 
 namespace {
 
@@ -47,7 +49,7 @@ TEST_F(ComponentLoad, RealComponentLoadsAndUnloads) {
     Install(BinDirectory() + L"\\CsBrevinApi.dll");
     ScopedLauncherDir launcher(dir.path());
     CRuntimeComponent holder;
-    ASSERT_TRUE(holder.Load());
+    ASSERT_TRUE(LoadInstalledComponent(holder));
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_NE(nullptr, holder.m_pWrapper);
     wchar_t loaded[MAX_PATH] = {};
@@ -64,7 +66,7 @@ TEST_F(ComponentLoad, MissingLibraryFilesAreNamedOneAtATime) {
     {
         // Both missing: only the first is reported.
         CRuntimeComponent holder;
-        EXPECT_FALSE(holder.Load());
+        EXPECT_FALSE(LoadInstalledComponent(holder));
         ASSERT_EQ(1u, boxes.boxes.size());
         EXPECT_EQ(L"缺少clab库文件，请使用软件安装包修复软件！", boxes.boxes[0].text);
         EXPECT_EQ(kInitTitle, boxes.boxes[0].title);
@@ -75,7 +77,7 @@ TEST_F(ComponentLoad, MissingLibraryFilesAreNamedOneAtATime) {
         // Only the API library present: still the first message.
         Install(ProbeFile(L"probe_echo.dll"), false);
         CRuntimeComponent holder;
-        EXPECT_FALSE(holder.Load());
+        EXPECT_FALSE(LoadInstalledComponent(holder));
         ASSERT_EQ(2u, boxes.boxes.size());
         EXPECT_EQ(L"缺少clab库文件，请使用软件安装包修复软件！", boxes.boxes[1].text);
         ExpectEmptyAfterFailure(holder);
@@ -84,7 +86,7 @@ TEST_F(ComponentLoad, MissingLibraryFilesAreNamedOneAtATime) {
     {
         Install(L"");
         CRuntimeComponent holder;
-        EXPECT_FALSE(holder.Load());
+        EXPECT_FALSE(LoadInstalledComponent(holder));
         ASSERT_EQ(3u, boxes.boxes.size());
         EXPECT_EQ(L"缺少capi库文件，请使用软件安装包修复软件！", boxes.boxes[2].text);
         EXPECT_EQ(kInitTitle, boxes.boxes[2].title);
@@ -99,7 +101,7 @@ TEST_F(ComponentLoad, MissingDependencyAsksForTheRuntimeAndOpensItsPageOnce) {
     size_t pagesWhenShown = 99;
     boxes.onShow = [&](const RecordingMessageBoxes::Box&) { pagesWhenShown = pages.pages.size(); };
     CRuntimeComponent holder;
-    EXPECT_FALSE(holder.Load());
+    EXPECT_FALSE(LoadInstalledComponent(holder));
     ASSERT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(L"运行环境检测提示", boxes.boxes[0].title);
     EXPECT_EQ(L"本机Windows操作系统缺少微软VC++运行库，软件无法正常加载，请下载安装VC++运行库后再打开软件！\n"
@@ -128,7 +130,7 @@ TEST_F(ComponentLoad, WrongArchitectureShowsTheErrorCode) {
     Install(ProbeFile(L"probe_x64.dll"));
     ScopedLauncherDir launcher(dir.path());
     CRuntimeComponent holder;
-    EXPECT_FALSE(holder.Load());
+    EXPECT_FALSE(LoadInstalledComponent(holder));
     ASSERT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(kInitTitle, boxes.boxes[0].title);
     EXPECT_EQ(L"运行库加载失败，错误码：193", boxes.boxes[0].text);
@@ -136,11 +138,30 @@ TEST_F(ComponentLoad, WrongArchitectureShowsTheErrorCode) {
     ExpectEmptyAfterFailure(holder);
 }
 
+TEST_F(ComponentLoad, FileThatIsNotTheShippedOneIsNeverLoaded) {
+    Install(BinDirectory() + L"\\CsBrevinApi.dll");
+    ScopedLauncherDir launcher(dir.path());
+    ComponentLocation where;
+    where.folder = dir.path().c_str();
+    where.libDigest = GetFileMd5(JoinPath(where.folder, kComponentLibFile));
+    where.apiDigest = L"00000000000000000000000000000000";
+    CRuntimeComponent holder;
+    EXPECT_FALSE(holder.Load(where));
+    EXPECT_TRUE(holder.FailedVerification());
+    EXPECT_TRUE(boxes.boxes.empty()) << "the start sequence names the file";
+    ExpectEmptyAfterFailure(holder);
+
+    // The fixed digests pass: the same files load, by full path.
+    where.apiDigest = GetFileMd5(JoinPath(where.folder, kComponentApiFile));
+    EXPECT_TRUE(holder.Load(where));
+    EXPECT_FALSE(holder.FailedVerification());
+}
+
 TEST_F(ComponentLoad, MissingFactoryFreesTheLibrary) {
     Install(ProbeFile(L"probe_nofactory.dll"));
     ScopedLauncherDir launcher(dir.path());
     CRuntimeComponent holder;
-    EXPECT_FALSE(holder.Load());
+    EXPECT_FALSE(LoadInstalledComponent(holder));
     ASSERT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(kInitTitle, boxes.boxes[0].title);
     EXPECT_EQ(L"运行库加载失败：未能找到方法。", boxes.boxes[0].text);
@@ -151,7 +172,7 @@ TEST_F(ComponentLoad, FactoryWithoutObjectFreesTheLibrary) {
     Install(ProbeFile(L"probe_nullfactory.dll"));
     ScopedLauncherDir launcher(dir.path());
     CRuntimeComponent holder;
-    EXPECT_FALSE(holder.Load());
+    EXPECT_FALSE(LoadInstalledComponent(holder));
     ASSERT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(kInitTitle, boxes.boxes[0].title);
     EXPECT_EQ(L"运行库加载失败：加载内部方法失败。", boxes.boxes[0].text);
@@ -162,7 +183,7 @@ TEST_F(ComponentLoad, UnloadDeletesTheObjectThenFreesTheLibraryOnce) {
     Install(ProbeFile(L"probe_echo.dll"));
     ScopedLauncherDir launcher(dir.path());
     CRuntimeComponent holder;
-    ASSERT_TRUE(holder.Load());
+    ASSERT_TRUE(LoadInstalledComponent(holder));
     // A reference of our own keeps the library mapped, so that we can look inside after
     // the holder let go; a second FreeLibrary by the holder would drop it.
     HMODULE extra = LoadLibraryW(L"CsBrevinApi.dll");

@@ -3,7 +3,7 @@
 
 #include "support/TestSupport.h"
 #include "supervisor/ConfigReader.h"
-#include "supervisor/DigestCodec.h"
+#include "util/DigestCodec.h"
 
 namespace {
 

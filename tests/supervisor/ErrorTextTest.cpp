@@ -1,23 +1,20 @@
 // System error texts as shown to the user: no path of the installation may get through.
 #include <gtest/gtest.h>
 
-#include "app/Globals.h"
 #include "supervisor/ErrorText.h"
 
 namespace {
 
 TEST(ErrorText, TextsNamingTheProgramOrTheFolderAreReplacedWhole) {
-    const CString saved = g_strAppDir;
-    g_strAppDir = L"C:\\Apps\\Velmora";
+    const CString dir = L"C:\\Apps\\Velmora";
     const CString neutral = L"原因：文件或路径错误。";
-    EXPECT_EQ(neutral, HidePathsInErrorText(L"找不到 Kestrun.exe。"));
-    EXPECT_EQ(neutral, HidePathsInErrorText(L"C:\\Apps\\Velmora\\x: access denied"));
+    EXPECT_EQ(neutral, HidePathsInErrorText(L"找不到 Kestrun.exe。", dir));
+    EXPECT_EQ(neutral, HidePathsInErrorText(L"C:\\Apps\\Velmora\\x: access denied", dir));
     // The search is case-sensitive: other spellings are left as they are.
-    EXPECT_EQ(CString(L"kestrun.exe missing"), HidePathsInErrorText(L"kestrun.exe missing"));
-    EXPECT_EQ(CString(L"c:\\apps\\velmora"), HidePathsInErrorText(L"c:\\apps\\velmora"));
-    EXPECT_EQ(CString(L"拒绝访问。"), HidePathsInErrorText(L"拒绝访问。"));
-    EXPECT_EQ(CString(), HidePathsInErrorText(L""));
-    g_strAppDir = saved;
+    EXPECT_EQ(CString(L"kestrun.exe missing"), HidePathsInErrorText(L"kestrun.exe missing", dir));
+    EXPECT_EQ(CString(L"c:\\apps\\velmora"), HidePathsInErrorText(L"c:\\apps\\velmora", dir));
+    EXPECT_EQ(CString(L"拒绝访问。"), HidePathsInErrorText(L"拒绝访问。", dir));
+    EXPECT_EQ(CString(), HidePathsInErrorText(L"", dir));
 }
 
 TEST(ErrorText, SystemTextIsEmptyWhenTheSystemHasNone) {

@@ -10,7 +10,7 @@
 #include "component/RuntimeComponent.h"
 #include "framework/Codepage.h"
 #include "support/TestSupport.h"
-#include "supervisor/DigestCodec.h"
+#include "util/DigestCodec.h"
 #include "supervisor/MainCommandLine.h"
 #include "ui/EIPMfcAppDlg.h"
 #include "util/FileDigest.h"
@@ -164,9 +164,8 @@ TEST_F(LaunchTest, TamperedOrMissingProgramIsExtractedAgainSilently) {
     EXPECT_EQ(ReadBytes(m_standIn), ReadBytes(File(L"kstcache")));
     TakeQuitMessage();
 
-    // Missing altogether, and no configuration to read: extracted at once.
+    // Missing altogether: extracted at once.
     ASSERT_TRUE(DeleteFileW(File(L"kstcache").c_str()));
-    ASSERT_TRUE(DeleteFileW(File(L"AppConf.ini").c_str()));
     EXPECT_FALSE(m_dlg.LaunchMainProgram());
     EXPECT_TRUE(m_boxes.boxes.empty());
     EXPECT_EQ(2, m_wrapper.calls);
@@ -262,48 +261,6 @@ TEST_F(LaunchTest, WithoutTheRuntimeNothingHappens) {
     EXPECT_EQ(L"软件启动失败！\n软件运行库未成功加载。", m_boxes.boxes[0].text);
     EXPECT_TRUE(Exists(File(L"kstcache")));
     EXPECT_TRUE(Runs().empty());
-}
-
-// EnsureMainProgram on its own: which box a failed extraction shows.
-TEST_F(LaunchTest, ExtractionFailuresAreReportedOnceWithoutInternals) {
-    const std::wstring program = File(L"Kestrun.exe");
-    const std::wstring package = File(L"Kestpak.da");
-    m_wrapper.fail = true;
-    struct Case {
-        std::string error;
-        const wchar_t* title;
-        std::wstring text;
-    } cases[] = {
-        {"no such table: FileDat", L"软件加载提示", L"软件加载失败！\n文件加载出错。"},
-        {"file is not a database (sql)", L"软件加载提示", L"软件加载失败！\n文件加载出错。"},
-        {"bad 73kvd_204519", L"软件加载提示", L"软件加载失败！\n文件加载出错。"},
-        {"", L"加载软件提示", L"软件加载失败！\n请重试。"},
-        {"disk full", L"软件加载提示", L"软件加载失败！\ndisk full"},
-    };
-    for (const Case& c : cases) {
-        m_wrapper.error = c.error;
-        m_boxes.boxes.clear();
-        EXPECT_FALSE(m_dlg.EnsureMainProgram(program.c_str(), package.c_str())) << c.error;
-        ASSERT_EQ(1u, m_boxes.boxes.size()) << c.error;
-        EXPECT_EQ(c.title, m_boxes.boxes[0].title) << c.error;
-        EXPECT_EQ(c.text, m_boxes.boxes[0].text) << c.error;
-    }
-}
-
-TEST_F(LaunchTest, PresentProgramNeedsItsRecordedDigest) {
-    InstallProgram(L"Kestrun.exe");
-    ASSERT_TRUE(WriteBytes(File(L"AppConf.ini"), "Apdbm5=x\n"));
-    EXPECT_FALSE(m_dlg.EnsureMainProgram(File(L"Kestrun.exe").c_str(), File(L"Kestpak.da").c_str()));
-    ASSERT_EQ(1u, m_boxes.boxes.size());
-    EXPECT_EQ(L"读取配置文件失败！\r\nAppConf-apexm5", m_boxes.boxes[0].text);
-    EXPECT_EQ(0, m_wrapper.calls);
-
-    // A digest recorded in lower case never matches: the file is extracted again.
-    m_boxes.boxes.clear();
-    ASSERT_TRUE(WriteBytes(File(L"AppConf.ini"), "Apexm5=" + Narrow(GetFileMd5(m_standIn.c_str()).MakeLower()) + "\n"));
-    EXPECT_TRUE(m_dlg.EnsureMainProgram(File(L"Kestrun.exe").c_str(), File(L"Kestpak.da").c_str()));
-    EXPECT_EQ(1, m_wrapper.calls);
-    EXPECT_TRUE(m_boxes.boxes.empty());
 }
 
 }  // namespace

@@ -102,3 +102,18 @@ std::wstring ProgramDirectory() {
     size_t slash = p.find_last_of(L'\\');
     return slash == std::wstring::npos ? p : p.substr(0, slash);
 }
+
+int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs) {
+    std::wstring writable = commandLine;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    UniqueProcessInformation pi;
+    if (!CreateProcessW(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi.put())) return -1;
+    if (WaitForSingleObject(pi.process(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(pi.process(), 1);
+        return -1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.process(), &code);
+    return static_cast<int>(code);
+}

@@ -69,3 +69,7 @@ std::string ReadBytes(const std::wstring& path);
 bool RemoveTree(const std::wstring& path);
 // The folder of the running test program (where the build puts every binary).
 std::wstring ProgramDirectory();
+
+// Runs a command line, waits at most `timeoutMs`; the exit code, or -1 when it could not
+// start or did not end in time (then it is terminated).
+int RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 120000);

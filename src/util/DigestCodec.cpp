@@ -1,4 +1,4 @@
-#include "supervisor/DigestCodec.h"
+#include "util/DigestCodec.h"
 
 namespace {
 

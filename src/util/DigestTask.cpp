@@ -1,0 +1,66 @@
+#include "util/DigestTask.h"
+
+CDigestTask::CDigestTask(const CString& path, DWORD share, bool keepOpen) : m_path(path), m_keepOpen(keepOpen) {
+    m_file.reset(CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!m_file) return;
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(m_file.get(), &size)) m_progress.total = static_cast<unsigned long long>(size.QuadPart);
+    m_thread.reset(CreateThread(nullptr, 0, &CDigestTask::Run, this, 0, nullptr));
+    if (!m_thread) m_digest = GetOpenFileMd5(m_file.get(), &m_progress, &m_cancel);  // no thread: here and now
+}
+
+CDigestTask::~CDigestTask() { Abandon(); }
+
+DWORD WINAPI CDigestTask::Run(void* self) {
+    CDigestTask* task = static_cast<CDigestTask*>(self);
+    task->m_digest = GetOpenFileMd5(task->m_file.get(), &task->m_progress, &task->m_cancel);
+    return 0;
+}
+
+const CString& CDigestTask::Result() {
+    if (m_thread) {
+        WaitForSingleObject(m_thread.get(), INFINITE);
+        m_thread.reset();
+    }
+    if (!m_keepOpen) m_file.reset();
+    return m_digest;
+}
+
+void CDigestTask::Abandon() {
+    m_cancel = true;
+    if (m_thread) WaitForSingleObject(m_thread.get(), INFINITE);
+    m_thread.reset();
+    m_file.reset();
+}
+
+void CDigestPrefetch::Start(const CString& path, DWORD share, bool keepOpen) {
+    std::unique_ptr<CDigestTask> task(new CDigestTask(path, share, keepOpen));
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_tasks.push_back(std::move(task));
+}
+
+std::unique_ptr<CDigestTask> CDigestPrefetch::Take(const CString& path) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    for (auto it = m_tasks.begin(); it != m_tasks.end(); ++it) {
+        if ((*it)->Path().CompareNoCase(path) == 0) {
+            std::unique_ptr<CDigestTask> task = std::move(*it);
+            m_tasks.erase(it);
+            return task;
+        }
+    }
+    return nullptr;
+}
+
+void CDigestPrefetch::AbandonAll() {
+    std::vector<std::unique_ptr<CDigestTask>> tasks;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        tasks.swap(m_tasks);
+    }
+    for (auto& task : tasks) task->Abandon();
+}
+
+CDigestPrefetch& StartupDigests() {
+    static CDigestPrefetch prefetch;
+    return prefetch;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// Digests that run on worker threads while the launcher goes on with other work. Each
+// task reads its file through a handle it opens itself; that handle can be kept open
+// after the digest, so that what was digested stays what it was.
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "framework/CString.h"
+#include "framework/Handles.h"
+#include "util/FileDigest.h"
+
+class CDigestTask {
+public:
+    // Opens `path` for reading with `share` and starts the digest. A file that cannot be
+    // opened gives the empty digest at once.
+    CDigestTask(const CString& path, DWORD share, bool keepOpen);
+    // Abandons a digest still running (it stops within one read) and waits for it.
+    ~CDigestTask();
+    CDigestTask(const CDigestTask&) = delete;
+    CDigestTask& operator=(const CDigestTask&) = delete;
+
+    const CString& Path() const { return m_path; }
+    // Signalled once the digest is over; null when nothing runs.
+    HANDLE DoneEvent() const { return m_thread.get(); }
+    const DigestProgress& Progress() const { return m_progress; }
+    // Blocks until the digest is over and gives it.
+    const CString& Result();
+    // The handle the file was digested through, when it was kept; valid after Result.
+    UniqueFile TakeFile() { return std::move(m_file); }
+    HANDLE File() const { return m_file.get(); }
+    void Abandon();
+
+private:
+    static DWORD WINAPI Run(void* self);
+
+    CString m_path;
+    bool m_keepOpen;
+    UniqueFile m_file;
+    UniqueHandle m_thread;
+    CString m_digest;
+    DigestProgress m_progress;
+    std::atomic<bool> m_cancel{false};
+};
+
+// Digests started as soon as the launcher knows its folder and taken, each once, by the
+// step that needs it. A step that finds no prefetched digest makes its own.
+class CDigestPrefetch {
+public:
+    void Start(const CString& path, DWORD share, bool keepOpen);
+    // The task for `path` (compared without case), or null; the caller owns it from now.
+    std::unique_ptr<CDigestTask> Take(const CString& path);
+    // Stops and forgets every task not taken.
+    void AbandonAll();
+
+private:
+    std::mutex m_lock;
+    std::vector<std::unique_ptr<CDigestTask>> m_tasks;
+};
+
+// The prefetched digests of this process.
+CDigestPrefetch& StartupDigests();

@@ -1,0 +1,15 @@
+#pragma once
+// The files of an installation and the package's inner names: fixed, shared by the
+// launcher and by whatever builds an installation.
+#include "framework/CString.h"
+
+extern const CString kAppConfFile;           // configuration with the recorded digests
+extern const CString kComponentLibFile;      // first runtime component library
+extern const CString kComponentApiFile;      // second library, exports the factory
+extern const CString kMainProgramFile;       // the main program while it runs
+extern const CString kMainProgramCacheFile;  // the main program's file between runs
+extern const CString kProgramPackageFile;    // package the main program is extracted from
+extern const CString kPackagePassword;
+extern const CString kPackageInfoTable;
+extern const CString kPackageDataTable;
+extern const CString kUpdaterFile;

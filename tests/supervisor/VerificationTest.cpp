@@ -1,0 +1,166 @@
+// The verification core without a window: which outcome each state of the installation
+// gives, that the verified program stays the file that runs, and that an extraction
+// producing the wrong bytes is caught before anything starts. Plus the start sequence's
+// presentation of its two early stops.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/Globals.h"
+#include "framework/Codepage.h"
+#include "supervisor/MainCommandLine.h"
+#include "supervisor/MainProgramRun.h"
+#include "supervisor/OutcomeMessages.h"
+#include "supervisor/Verification.h"
+#include "support/TestSupport.h"
+#include "ui/EIPMfcAppDlg.h"
+#include "util/DigestCodec.h"
+#include "util/FileDigest.h"
+
+namespace {
+
+std::string Narrow(const CString& text) { return WideToNarrow(text); }
+
+class VerificationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_context.appDir = m_dir.path().c_str();
+        m_standIn = ProgramDirectory() + L"\\Kestrun.exe";
+        ASSERT_TRUE(WriteBytes(m_dir.file(L"Kestpak.da"), "package bytes"));
+        CopyComponent(L"CsBrevinLab.dll");
+        CopyComponent(L"CsBrevinApi.dll");
+        m_context.fixedLibDigest = GetFileMd5(m_dir.file(L"CsBrevinLab.dll").c_str());
+        m_context.fixedApiDigest = GetFileMd5(m_dir.file(L"CsBrevinApi.dll").c_str());
+        Record(GetFileMd5(m_dir.file(L"Kestpak.da").c_str()), GetFileMd5(m_standIn.c_str()));
+    }
+    void Record(const CString& package, const CString& program) {
+        ASSERT_TRUE(WriteBytes(m_dir.file(L"AppConf.ini"), "[Data]\nApdbm5=" + Narrow(EncodeDigestText(package)) +
+                                                               "\nApexm5=" + Narrow(EncodeDigestText(program)) + "\n"));
+    }
+    void CopyComponent(const wchar_t* name) {
+        ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\" + name).c_str(), m_dir.file(name).c_str(), FALSE)) << name;
+    }
+    LaunchStatus Verify() { return VerifyDataFiles(m_context).status; }
+    // An extraction that copies `source` into place, counting its calls.
+    ExtractProgram CopyingExtraction(const std::wstring& source) {
+        return [this, source](CString&) {
+            ++m_extractions;
+            return CopyFileW(source.c_str(), m_dir.file(L"Kestrun.exe").c_str(), FALSE) != FALSE;
+        };
+    }
+
+    TempDir m_dir{L"verification"};
+    VerificationContext m_context;
+    std::wstring m_standIn;
+    int m_extractions = 0;
+};
+
+TEST_F(VerificationTest, DataFilesAreCheckedPackageFirstThenEachComponent) {
+    EXPECT_EQ(LaunchStatus::Ok, Verify());
+
+    std::string api = ReadBytes(m_dir.file(L"CsBrevinApi.dll"));
+    api.back() ^= 1;
+    ASSERT_TRUE(WriteBytes(m_dir.file(L"CsBrevinApi.dll"), api));
+    EXPECT_EQ(LaunchStatus::ComponentApiDiffers, Verify());
+    ASSERT_TRUE(DeleteFileW(m_dir.file(L"CsBrevinLab.dll").c_str()));
+    EXPECT_EQ(LaunchStatus::ComponentLibDiffers, Verify());
+    // A damaged or missing package is named before any component file.
+    ASSERT_TRUE(WriteBytes(m_dir.file(L"Kestpak.da"), "package bytez"));
+    EXPECT_EQ(LaunchStatus::PackageDiffers, Verify());
+    ASSERT_TRUE(DeleteFileW(m_dir.file(L"Kestpak.da").c_str()));
+    EXPECT_EQ(LaunchStatus::PackageDiffers, Verify());
+    ASSERT_TRUE(WriteBytes(m_dir.file(L"AppConf.ini"), "; Apdbm5=x\nApexm5=y\n"));
+    EXPECT_EQ(LaunchStatus::PackageDigestUnrecorded, Verify());
+}
+
+TEST_F(VerificationTest, EachFailureHasItsOwnMessage) {
+    const CString dir = m_context.appDir;
+    struct Case {
+        LaunchOutcome outcome;
+        const wchar_t* title;
+        std::wstring text;
+    } cases[] = {
+        {LaunchOutcome::Of(LaunchStatus::PackageDigestUnrecorded), L"软件加载提示", L"加载配置文件失败！\r\nAppConf-apdbm5"},
+        {LaunchOutcome::Of(LaunchStatus::ProgramDigestUnrecorded), L"软件加载提示", L"读取配置文件失败！\r\nAppConf-apexm5"},
+        {LaunchOutcome::Of(LaunchStatus::ComponentLibDiffers), L"软件加载提示", L"运行组件文件错误：CsLab校验失败。"},
+        {LaunchOutcome::Of(LaunchStatus::ComponentApiDiffers), L"软件加载提示", L"运行组件文件错误：CsApi校验失败。"},
+        {LaunchOutcome::Of(LaunchStatus::ExtractedProgramDiffers), L"软件加载提示",
+         L"数据文件错误，请重启软件后再尝试。\n若重启软件后仍无法正常加载，请进入网站下载完整安装包重装或修复软件。"},
+        {LaunchOutcome::Of(LaunchStatus::ProgramMissing), L"加载软件提示", L"软件加载失败，未找到加载文件，请重试。"},
+        // The component's text: internals are never shown, an empty text asks to retry.
+        {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"no such table: FileDat"), L"软件加载提示",
+         L"软件加载失败！\n文件加载出错。"},
+        {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"file is not a database (sql)"), L"软件加载提示",
+         L"软件加载失败！\n文件加载出错。"},
+        {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"bad 73kvd_204519"), L"软件加载提示",
+         L"软件加载失败！\n文件加载出错。"},
+        {LaunchOutcome::Of(LaunchStatus::ExtractionFailed), L"加载软件提示", L"软件加载失败！\n请重试。"},
+        {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"disk full"), L"软件加载提示", L"软件加载失败！\ndisk full"},
+        // System and exception texts keep the installation's paths out.
+        {LaunchOutcome::Of(LaunchStatus::Exception, 0, dir + L"\\x: bad"), L"软件加载提示",
+         L"加载失败！\n原因：文件或路径错误。"},
+    };
+    for (const Case& c : cases) {
+        const OutcomeMessage message = MessageFor(c.outcome, dir);
+        EXPECT_EQ(c.title, message.title.Str()) << static_cast<int>(c.outcome.status);
+        EXPECT_EQ(c.text, message.text.Str()) << static_cast<int>(c.outcome.status);
+    }
+    EXPECT_TRUE(MessageFor(LaunchOutcome::Of(LaunchStatus::Abandoned), dir).text.IsEmpty());
+}
+
+TEST_F(VerificationTest, PresentProgramNeedsItsRecordedDigestAndAnExtractedOneToo) {
+    ASSERT_TRUE(CopyFileW(m_standIn.c_str(), m_dir.file(L"Kestrun.exe").c_str(), FALSE));
+    ASSERT_TRUE(WriteBytes(m_dir.file(L"AppConf.ini"), "Apdbm5=x\n"));
+    CVerifiedProgram program;
+    EXPECT_EQ(LaunchStatus::ProgramDigestUnrecorded,
+              PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
+    EXPECT_EQ(0, m_extractions);
+    // Missing: extracted at once, but what was extracted cannot be checked either.
+    ASSERT_TRUE(DeleteFileW(m_dir.file(L"Kestrun.exe").c_str()));
+    EXPECT_EQ(LaunchStatus::ProgramDigestUnrecorded,
+              PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
+    EXPECT_EQ(1, m_extractions);
+    EXPECT_FALSE(program.file);
+}
+
+TEST_F(VerificationTest, ExtractionThatWritesTheWrongBytesIsCaughtBeforeAnythingStarts) {
+    ASSERT_TRUE(WriteBytes(m_dir.file(L"kstcache"), "tampered"));
+    const std::wstring wrong = m_dir.file(L"wrong.bin");
+    ASSERT_TRUE(WriteBytes(wrong, "not the recorded program either"));
+    CVerifiedProgram program;
+    EXPECT_EQ(LaunchStatus::ExtractedProgramDiffers,
+              PrepareMainProgram(m_context, CopyingExtraction(wrong), program).status);
+    EXPECT_EQ(1, m_extractions);
+    EXPECT_FALSE(program.file);
+
+    // The right bytes pass and come back held.
+    EXPECT_EQ(LaunchStatus::Ok, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
+    EXPECT_TRUE(program.file);
+    EXPECT_EQ(CString(m_dir.file(L"Kestrun.exe").c_str()), program.path);
+}
+
+TEST_F(VerificationTest, VerifiedProgramCannotBeChangedUntilItHasStarted) {
+    ASSERT_TRUE(CopyFileW(m_standIn.c_str(), m_dir.file(L"kstcache").c_str(), FALSE));
+    const std::wstring other = m_dir.file(L"other.exe");
+    ASSERT_TRUE(WriteBytes(other, "someone else's program"));
+    CVerifiedProgram program;
+    ASSERT_EQ(LaunchStatus::Ok, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
+    EXPECT_EQ(0, m_extractions);
+
+    // Other processes try to write, replace and rename the file: all refused.
+    const std::wstring target = m_dir.file(L"Kestrun.exe");
+    RunAndWait(L"cmd /c echo x>> \"" + target + L"\"");
+    RunAndWait(L"cmd /c copy /y \"" + other + L"\" \"" + target + L"\"");
+    RunAndWait(L"cmd /c move /y \"" + target + L"\" \"" + m_dir.file(L"moved.exe") + L"\"");
+    EXPECT_EQ(ReadBytes(m_standIn), ReadBytes(target));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(m_dir.file(L"moved.exe").c_str()));
+
+    CMainProgramRun run;
+    ASSERT_TRUE(run.Start(program, BuildMainCommandLine(program.path, m_context.appDir)).ok());
+    EXPECT_FALSE(program.file) << "let go once started";
+    EXPECT_EQ(0u, run.WaitForExit());
+    const std::string log = ReadBytes(m_dir.file(L"kestrun.log"));
+    EXPECT_NE(std::string::npos, log.find(" exit=0 ")) << "the verified stand-in ran: " << log;
+}
+
+}  // namespace
