@@ -16,11 +16,12 @@
 #include "LabApi.h"
 
 typedef unsigned long DWORD;
+typedef decltype(sizeof 0) SIZE_T;
 typedef void* HANDLE;
 
 extern "C" {
 __declspec(dllimport) HANDLE __stdcall GetProcessHeap();
-__declspec(dllimport) void* __stdcall HeapAlloc(HANDLE heap, DWORD flags, DWORD bytes);
+__declspec(dllimport) void* __stdcall HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 __declspec(dllimport) int __stdcall HeapFree(HANDLE heap, DWORD flags, void* memory);
 __declspec(dllimport) DWORD __stdcall GetModuleFileNameW(void* module, wchar_t* name, DWORD size);
 __declspec(dllimport) int __stdcall DisableThreadLibraryCalls(void* module);
@@ -123,7 +124,7 @@ public:
 
     // The object lives on the process heap, allocated and freed inside this library; a
     // null result makes the factory answer null.
-    static void* operator new(unsigned int size) noexcept { return HeapAlloc(GetProcessHeap(), 0, size); }
+    static void* operator new(SIZE_T size) noexcept { return HeapAlloc(GetProcessHeap(), 0, size); }
     static void operator delete(void* memory) noexcept {
         Note("object memory freed");
         HeapFree(GetProcessHeap(), 0, memory);
