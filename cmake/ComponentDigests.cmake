@@ -1,5 +1,6 @@
 # The launcher checks the two component libraries against digests fixed at build time.
-# They are taken from the libraries this build produces (reproducible builds keep them
+# They are taken from the libraries that installations get (cmake/Component.cmake: the
+# vendor's, or the stand-ins this build produces, whose reproducible builds keep them
 # stable) and written to ComponentDigests.h, which velcore depends on. The targets are
 # looked up once every folder has been read, since the libraries are built elsewhere.
 function(velmora_component_digests)
@@ -7,11 +8,13 @@ function(velmora_component_digests)
     set(script ${CMAKE_SOURCE_DIR}/cmake/WriteComponentDigests.cmake)
     if(TARGET CsBrevinLab AND TARGET CsBrevinApi)
         add_custom_command(OUTPUT ${header}
-            COMMAND ${CMAKE_COMMAND} -DLIB=$<TARGET_FILE:CsBrevinLab> -DAPI=$<TARGET_FILE:CsBrevinApi>
+            COMMAND ${CMAKE_COMMAND} -DLIB=${VELMORA_COMPONENT_LIB_FILE} -DAPI=${VELMORA_COMPONENT_API_FILE}
                     -DOUT=${header} -P ${script}
-            DEPENDS CsBrevinLab CsBrevinApi ${script}
-            COMMENT "Recording the digests of the component libraries")
+            DEPENDS ${VELMORA_COMPONENT_LIB_FILE} ${VELMORA_COMPONENT_API_FILE} ${script}
+            COMMENT "Recording the digests of the component libraries"
+            VERBATIM)
         add_custom_target(velmora_component_digests DEPENDS ${header})
+        add_dependencies(velmora_component_digests CsBrevinLab CsBrevinApi)
         add_dependencies(velcore velmora_component_digests)
     else()
         # No component libraries in this build: nothing can match, so the launcher

@@ -102,9 +102,10 @@ bool CRuntimeComponent::Load(const ComponentLocation& where) {
 }
 
 void CRuntimeComponent::Unload() {
-    // The object's code lives in the library: destroy it first.
+    // The object's code lives in the library: destroy it first, through its own deleting
+    // destructor, which also frees the memory inside the library.
     if (m_pWrapper) {
-        delete m_pWrapper;
+        m_pWrapper->DeletingDestructor(IRuntimeWrapper::kFreeMemory);
         m_pWrapper = nullptr;
     }
     if (m_hModule) {

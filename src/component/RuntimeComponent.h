@@ -20,12 +20,24 @@ struct ComponentLocation {
 // The component object's interface as the launcher calls it: ExtractFile, then the
 // virtual destructor, in that slot order. Strings are narrow, in the thread's ANSI code
 // page; an error text comes back through errorText and stays owned by the component.
+//
+// The component is built with the platform compiler, whose object ABI gives a virtual
+// destructor ONE slot: the deleting destructor, a thiscall member taking a flags word
+// (bit 0: free the memory too). GCC would reserve two slots for a virtual destructor
+// here and have `delete` call the second, past the end of the component's table. So the
+// slot is declared for what it is, and the same source means the same layout under both
+// compilers; the object is destroyed only through it, never with `delete`.
 class IRuntimeWrapper {
 public:
     virtual bool ExtractFile(const char* packagePath, const char* password, const char* infoTable,
                              const char* dataTable, const char* targetDir, const char* fileName,
                              const char** errorText) = 0;
-    virtual ~IRuntimeWrapper() {}
+    virtual void DeletingDestructor(unsigned int flags) = 0;
+
+    static const unsigned int kFreeMemory = 1;
+
+protected:
+    ~IRuntimeWrapper() = default;
 };
 
 typedef IRuntimeWrapper* (*PFN_CREATE_WRAPPER)();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ComponentTestSupport.h"
+#include "support/Installation.h"
 #include "app/Checks.h"
 #include "app/Globals.h"
 #include "component/RuntimeComponent.h"
@@ -59,6 +60,10 @@ TEST_F(ComponentLoad, RealComponentLoadsAndUnloads) {
     EXPECT_EQ(nullptr, holder.m_hModule);
     EXPECT_EQ(nullptr, holder.m_pWrapper);
     EXPECT_EQ(nullptr, GetModuleHandleW(L"CsBrevinApi.dll"));
+    // The stand-in has the platform compiler's object layout: one deleting destructor,
+    // asked to free the memory, before the library went.
+    EXPECT_EQ((std::vector<std::wstring>{L"object destroyed", L"object memory freed", L"library freed"}),
+              ReadUtf8Lines(dir.file(L"CsBrevinApi.log")));
 }
 
 TEST_F(ComponentLoad, MissingLibraryFilesAreNamedOneAtATime) {

@@ -62,6 +62,12 @@ protected:
 };
 
 TEST_F(LaunchE2E, NormalRunStartsTheProgramOnceUnseenAndPutsItsFileBack) {
+    // A crash ends the launcher at once with its exception code instead of waiting in
+    // Wine's crash debugger.
+    const wchar_t kAeDebug[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+    ScopedRegistryValue noDebugger = ScopedRegistryValue::String(HKEY_LOCAL_MACHINE, kAeDebug, L"Debugger",
+                                                                 L"velmora-no-crash-debugger.exe");
+    ScopedRegistryValue autoDebug = ScopedRegistryValue::String(HKEY_LOCAL_MACHINE, kAeDebug, L"Auto", L"1");
     ASSERT_TRUE(WriteBytes(File(L"kestrun.hold"), ""));
     ASSERT_TRUE(Start());
     // From the launcher's start until the main program runs, the splash window is never
@@ -89,7 +95,14 @@ TEST_F(LaunchE2E, NormalRunStartsTheProgramOnceUnseenAndPutsItsFileBack) {
 
     std::vector<SeenBox> boxes = m_launcher.AnswerUntilExit({}, 20000);
     EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : ToUtf8(boxes[0].text.c_str()));
-    ASSERT_TRUE(m_launcher.WaitForExit(5000));
+    DWORD exitCode = 1;
+    ASSERT_TRUE(m_launcher.WaitForExit(5000, &exitCode));
+    EXPECT_EQ(0u, exitCode) << std::hex << exitCode;
+    // The stand-in component is built in the platform compiler's ABI and notes how its
+    // object ends: destroyed once through its deleting destructor, memory freed, and only
+    // then the library freed.
+    EXPECT_EQ((std::vector<std::wstring>{L"object destroyed", L"object memory freed", L"library freed"}),
+              ReadUtf8Lines(File(L"CsBrevinApi.log")));
     if (splash) {
         EXPECT_FALSE(IsWindow(splash) && IsWindowVisible(splash));
     }

@@ -12,10 +12,20 @@ namespace {
 
 long g_liveObjects = 0;
 
-class CEchoWrapper : public IRuntimeWrapper {
+// Built by MinGW, so the deleting destructor is written out in the slot the interface
+// declares for it, as the platform compiler generates it for the real component.
+class CEchoWrapper final : public IRuntimeWrapper {
 public:
     CEchoWrapper() { ++g_liveObjects; }
-    ~CEchoWrapper() override { --g_liveObjects; }
+    ~CEchoWrapper() { --g_liveObjects; }
+
+    void DeletingDestructor(unsigned int flags) override {
+        if (flags & kFreeMemory) {
+            delete this;
+        } else {
+            this->~CEchoWrapper();
+        }
+    }
 
     bool ExtractFile(const char* packagePath, const char* password, const char* infoTable, const char* dataTable,
                      const char* targetDir, const char* fileName, const char** errorText) override {
