@@ -1,7 +1,7 @@
 # The launcher checks the two component libraries against digests fixed at build time.
 # They are taken from the libraries that installations get (cmake/Component.cmake: the
 # vendor's, or the stand-ins this build produces, whose reproducible builds keep them
-# stable) and written to ComponentDigests.h, which velcore depends on. The targets are
+# stable) and written to ComponentDigests.h, which the launcher's libraries depend on. The targets are
 # looked up once every folder has been read, since the libraries are built elsewhere.
 function(velmora_component_digests)
     set(header ${VELMORA_GENERATED}/ComponentDigests.h)
@@ -15,7 +15,7 @@ function(velmora_component_digests)
             VERBATIM)
         add_custom_target(velmora_component_digests DEPENDS ${header})
         add_dependencies(velmora_component_digests CsBrevinLab CsBrevinApi)
-        add_dependencies(velcore velmora_component_digests)
+        add_dependencies(velframe velmora_component_digests)
     else()
         # No component libraries in this build: nothing can match, so the launcher
         # reports the component files as damaged rather than trusting unknown files.

@@ -17,7 +17,7 @@
 #include "app/Globals.h"
 #include "framework/Codepage.h"
 #include "framework/Handles.h"
-#include "supervisor/DigestCodec.h"
+#include "util/DigestCodec.h"
 #include "util/FileDigest.h"
 
 namespace {
