@@ -25,7 +25,7 @@ const CString kMainProgramFixedArgs[kMainProgramFixedArgCount] = {
 };
 
 CString g_strAppDir;
-UniqueHandle g_hAppMutex;
+UniqueOwnedMutex g_hAppMutex;
 BOOL g_bNetFx4Installed = TRUE;
 BOOL g_bVcRuntimeInstalled = TRUE;
 bool g_bRuntimeLoaded = false;

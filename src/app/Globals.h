@@ -25,7 +25,7 @@ extern const CString kMainProgramFixedArgs[kMainProgramFixedArgCount];
 
 // Process-wide state.
 extern CString g_strAppDir;          // launcher directory, no trailing backslash
-extern UniqueHandle g_hAppMutex;     // the single-instance guard
+extern UniqueOwnedMutex g_hAppMutex; // the single-instance guard, owned while held
 extern BOOL g_bNetFx4Installed;
 extern BOOL g_bVcRuntimeInstalled;
 extern bool g_bRuntimeLoaded;        // component libraries loaded, component object exists
