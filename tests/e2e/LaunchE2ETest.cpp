@@ -2,6 +2,7 @@
 // program's start, its exit codes, re-extraction, damaged data files and failed starts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "support/Installation.h"
 #include "support/TestSupport.h"
 #include "framework/Codepage.h"
+#include "framework/Handles.h"
 #include "supervisor/MainCommandLine.h"
 #include "ui/resource.h"
 
@@ -118,12 +120,24 @@ TEST_F(LaunchE2E, ExitCodeTwoShowsTheArgumentErrorThenRenames) {
     EXPECT_FALSE(Exists(File(L"Kestrun.exe")));
 }
 
-TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncher) {
+TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncherThatCopiesBeingRefusedDoNotStop) {
     ASSERT_TRUE(WriteBytes(File(L"kestrun.codes"), "4 0"));
     ASSERT_TRUE(WriteBytes(File(L"kestrun.hold"), ""));
     ASSERT_TRUE(Start());
     ASSERT_TRUE(WaitUntil([&] { return Runs().size() == 1; }, 20000));
     const DWORD firstProgram = MainProgramPid(0);
+
+    // While the program runs, a second copy is refused and leaves its box up, and a third
+    // has the guard open without owning it, as a copy has between opening the guard and
+    // being refused. Neither may keep the restarted launcher from running.
+    DrivenProcess second;
+    ASSERT_TRUE(second.Start(File(L"Velmora.exe")));
+    auto refused = second.WaitForBox(20000, second.pid());
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(L"重复打开软件提示", refused->title);
+    UniqueHandle opening(OpenMutexW(SYNCHRONIZE, FALSE, L"DEZ_App_Mutex"));
+    ASSERT_TRUE(opening);
+
     ASSERT_TRUE(DeleteFileW(File(L"kestrun.hold").c_str()));
     ASSERT_TRUE(ProcessGone(firstProgram, 10000));
     // The old launcher pauses a second before it restarts: hold the new run.
@@ -137,8 +151,10 @@ TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncher) {
 
     ASSERT_TRUE(WaitUntil([&] { return Runs().size() == 2; }, 20000)) << "no new launcher ran the program";
     std::vector<DWORD> launchers = ProcessesNamed(L"Velmora.exe");
+    launchers.erase(std::remove(launchers.begin(), launchers.end(), second.pid()), launchers.end());
     EXPECT_EQ(1u, launchers.size());
-    EXPECT_TRUE(FindMessageBoxes().empty()) << "the new launcher was refused or complained";
+    std::vector<SeenBox> shown = FindMessageBoxes();
+    EXPECT_TRUE(shown.size() == 1 && shown[0].hwnd == refused->hwnd) << "the new launcher was refused or complained";
     ASSERT_TRUE(DeleteFileW(File(L"kestrun.hold").c_str()));
     for (DWORD pid : launchers) {
         if (ProcessGone(pid, 20000)) continue;
@@ -149,6 +165,8 @@ TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncher) {
             CloseHandle(p);
         }
     }
+    PressBoxButton(refused->hwnd, IDOK);
+    EXPECT_TRUE(second.WaitForExit(20000));
     EXPECT_TRUE(FindMessageBoxes().empty());
     EXPECT_EQ(2u, Runs().size());
     EXPECT_TRUE(Exists(File(L"kstcache")));
