@@ -12,9 +12,11 @@
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 #include "supervisor/ErrorText.h"
+#include "supervisor/JobObject.h"
 #include "supervisor/MainCommandLine.h"
 #include "ui/EIPMfcAppDlg.h"
 #include "util/FileHelpers.h"
+#include "util/FileRetry.h"
 #include "util/MessageBox.h"
 
 namespace {
@@ -32,26 +34,13 @@ CString InstallationPath(const CString& name) {
     return CString(buffer);
 }
 
-// A kill-on-close job: closing its only handle ends every process still in it. Null
-// when the job cannot be created or configured; the main program then runs without one.
-UniqueHandle CreateKillOnCloseJob() {
-    UniqueHandle job(CreateJobObjectW(nullptr, L"MyJobObject"));
-    if (!job) return job;
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
-    ZeroMemory(&limits, sizeof limits);
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
-        job.reset();
-    }
-    return job;
-}
-
 // Gives the main program's file its other name. A file left under the target name by an
-// earlier run is replaced when `replace` is set. On failure the user is told once, with
-// the system's reason (paths hidden), and false comes back.
+// earlier run is replaced when `replace` is set. A file that another program holds open
+// for a moment is waited for. On failure the user is told once, with the system's reason
+// (paths hidden), and false comes back.
 bool RenameMainProgramFile(const CString& from, const CString& to, bool replace) {
     DWORD flags = replace ? MOVEFILE_REPLACE_EXISTING : 0;
-    if (MoveFileExW(from, to, flags)) return true;
+    if (MoveFileRetrying(from, to, flags)) return true;
     CString reason = HidePathsInErrorText(SystemErrorText(GetLastError()));
     ShowWarningBox(L"加载文件重命名失败！\n" + reason, kLaunchTitle, nullptr);
     return false;
@@ -112,7 +101,7 @@ bool CEIPMfcAppDlg::LaunchMainProgram() {
         UniqueProcessInformation process;
         if (!CreateProcessW(nullptr, &writable[0], nullptr, nullptr, FALSE, CREATE_BREAKAWAY_FROM_JOB, nullptr,
                             nullptr, &startup, process.put())) {
-            CString reason = HidePathsInErrorText(SystemErrorText(GetLastError()));
+            CString reason = HidePathsInErrorText(SystemErrorText(GetLastError(), kMainProgramFile));
             ShowWarningBox(L"加载失败！\n" + reason, kLaunchTitle, nullptr);
             return true;
         }

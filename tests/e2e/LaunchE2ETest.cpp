@@ -238,7 +238,11 @@ TEST_F(LaunchE2E, DamagedComponentFileIsReported) {
     m_launcher.Kill();
 }
 
-TEST_F(LaunchE2E, ChildLeftRunningByTheProgramEndsWithTheLauncher) {
+TEST_F(LaunchE2E, ChildLeftRunningByTheProgramEndsWithTheLauncherWhoeverHoldsTheJobName) {
+    // Another program holds a job of the launcher's job name: the launcher's own job must
+    // still be the one that ends when the launcher lets go of it.
+    UniqueHandle foreign(CreateJobObjectW(nullptr, L"MyJobObject"));
+    ASSERT_TRUE(foreign);
     ASSERT_TRUE(WriteBytes(File(L"kestrun.child"), ""));
     ASSERT_TRUE(Start());
     EXPECT_TRUE(m_launcher.AnswerUntilExit({}, 20000).empty());

@@ -217,6 +217,19 @@ TEST_F(LaunchTest, CacheThatCannotBeRenamedIsReportedAndNothingRuns) {
     EXPECT_FALSE(TakeQuitMessage());
 }
 
+TEST_F(LaunchTest, CacheHeldForAMomentByAnotherProgramIsWaitedFor) {
+    InstallProgram(L"kstcache");
+    {
+        HeldFile scanner(File(L"kstcache"), 300);
+        ASSERT_TRUE(scanner.held());
+        EXPECT_FALSE(m_dlg.LaunchMainProgram());
+    }
+    EXPECT_TRUE(m_boxes.boxes.empty()) << (m_boxes.boxes.empty() ? "" : ToUtf8(m_boxes.boxes[0].text.c_str()));
+    EXPECT_EQ(1u, Runs().size());
+    EXPECT_TRUE(Exists(File(L"kstcache")));
+    EXPECT_TRUE(TakeQuitMessage());
+}
+
 TEST_F(LaunchTest, ProgramThatCannotStartShowsTheFailureAndKeepsItsName) {
     const std::string notAProgram = "this is not an executable";
     ASSERT_TRUE(WriteBytes(File(L"kstcache"), notAProgram));
