@@ -12,6 +12,7 @@
 #include "util/FileHelpers.h"
 #include "util/MessageBox.h"
 #include "util/RegistryVersion.h"
+#include "util/RunLog.h"
 
 #ifndef VELMORA_SERVICE_CLIENT_ID
 #define VELMORA_SERVICE_CLIENT_ID L""
@@ -61,6 +62,7 @@ CString BuildServiceCommandLine(const CString& programPath, const CString& addre
 bool StartServiceWindow(const CString& appDir) {
     const CString fileName = kServiceProgramName + L".exe";
     if (IsProcessRunning(fileName)) {
+        RunLog(L"service window: already open; refused");
         ShowWarningBox(L"会话窗口已打开，请不要重复打开！", L"重复打开在线客服窗口提示", nullptr);
         return false;
     }
@@ -81,9 +83,11 @@ bool StartServiceWindow(const CString& appDir) {
         UniqueProcessInformation pi;
         if (!::CreateProcessW(programPath, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
                               nullptr, &si, pi.put())) {
+            RunLog(L"service window: cannot be started (error %lu)", GetLastError());
             ShowWarningBox(L"加载失败！\n请尝试重启软件！", kServiceTitle, nullptr);
             return false;
         }
+        RunLog(L"service window: started (pid %lu)", pi.get().dwProcessId);
         // Not waited for and not watched: both handles go at once.
         pi.reset();
         return true;
