@@ -72,7 +72,7 @@ HeldFile::HeldFile(const std::wstring& path, DWORD holdMs) {
         return;
     }
     HANDLE waitFor[2] = {ready.get(), m_process.process()};
-    m_held = WaitForMultipleObjects(2, waitFor, FALSE, 30000) == WAIT_OBJECT_0;
+    m_held = WaitForMultipleObjects(2, waitFor, FALSE, 120000) == WAIT_OBJECT_0;
 }
 
 HeldFile::~HeldFile() {
