@@ -131,7 +131,9 @@ std::wstring TempFileName(const std::wstring& name) {
 
 // The writer's pid from a temporary file's name; 0 when the name has none.
 DWORD WriterOf(const std::wstring& name) {
-    const size_t suffix = name.size() - (sizeof kTempSuffix / sizeof kTempSuffix[0] - 1);
+    const size_t suffixLength = sizeof kTempSuffix / sizeof kTempSuffix[0] - 1;
+    if (name.size() <= suffixLength || _wcsicmp(name.c_str() + name.size() - suffixLength, kTempSuffix) != 0) return 0;
+    const size_t suffix = name.size() - suffixLength;
     const size_t dot = name.rfind(L'.', suffix - 1);
     if (dot == std::wstring::npos || dot + 1 >= suffix || suffix - dot - 1 > 10) return 0;
     unsigned long long pid = 0;
