@@ -10,15 +10,22 @@
 #include "util/FileHelpers.h"
 #include "util/MessageBox.h"
 #include "util/RegistryVersion.h"
+#include "util/RunLog.h"
 
 const CString kNetFx4DownloadPage = L"https://www.microsoft.com/zh-cn/download/confirmation.aspx?id=22833";
 
+namespace {
+const wchar_t* AnswerText(int answer) { return answer == IDNO ? L"no" : answer == IDYES ? L"yes" : L"neither"; }
+}  // namespace
+
 bool CheckRuntimeEnvironment() {
     g_bNetFx4Installed = IsNetFramework4Installed();
+    RunLog(L"check: .NET Framework 4 %ls", g_bNetFx4Installed ? L"present" : L"missing");
     if (!g_bNetFx4Installed) {
         int answer = ShowYesNoBox(
             L"电脑上可能缺少.Net Framework4.0 运行环境，请进入微软官网下载安装.Net Framework4.0或以上版本后再尝试运行本软件！\n是否继续？",
             L"运行环境检测提示", nullptr);
+        RunLog(L"check: the user answered %ls to going on without .NET Framework 4", AnswerText(answer));
         if (answer == IDNO) {
             WebPagePresenter().Open(kNetFx4DownloadPage);
             return false;
@@ -26,10 +33,12 @@ bool CheckRuntimeEnvironment() {
     }
 
     g_bVcRuntimeInstalled = IsVcRuntimeInstalled();
+    RunLog(L"check: VC++ runtime %ls", g_bVcRuntimeInstalled ? L"present" : L"missing or too old");
     if (!g_bVcRuntimeInstalled) {
         int answer = ShowYesNoBox(
             L"本机Windows操作系统缺少微软 VC++2015运行库，软件可能无法正确加载，建议安装后再打开软件！\n是否继续？",
             L"运行环境检测提示", nullptr);
+        RunLog(L"check: the user answered %ls to going on without the VC++ runtime", AnswerText(answer));
         if (answer == IDNO) {
             WebPagePresenter().Open(kVcRedistDownloadPage);
             return false;
@@ -45,22 +54,27 @@ bool CheckRuntimeEnvironment() {
         where.apiDigest = VELMORA_COMPONENT_API_MD5;
         where.prefetch = &StartupDigests();
         g_bRuntimeLoaded = g_runtime.Load(where);
+        RunLog(L"check: runtime component %ls", g_bRuntimeLoaded ? L"loaded" : L"not loaded");
     }
     return true;
 }
 
 bool CheckInstallation() {
     CString desktop = GetDesktopDirectory();
+    RunLog(L"check: installation folder %ls", g_strAppDir.GetString());
     if (!desktop.IsEmpty() && desktop == g_strAppDir) {
+        RunLog(L"check: the installation folder is the desktop; refused");
         ShowWarningBox(L"软件不可直接安装在电脑桌面！\n请卸载后重新安装！", L"初始化提示", nullptr);
         return false;
     }
 
     for (const CString* name : {&kProgramPackageFile, &kComponentLibFile, &kComponentApiFile}) {
         if (!FileExists(JoinPath(g_strAppDir, *name))) {
+            RunLog(L"check: %ls is missing; refused", name->GetString());
             ShowWarningBox(L"缺少运行文件！\n请正确安装软件后再打开软件。", L"初始化提示", nullptr);
             return false;
         }
     }
+    RunLog(L"check: installation complete");
     return true;
 }

@@ -5,10 +5,13 @@
 #include "app/Checks.h"
 #include "app/Directories.h"
 #include "app/Globals.h"
+#include "app/InstanceGuard.h"
 #include "component/RuntimeComponent.h"
 #include "supervisor/Verification.h"
 #include "ui/EIPMfcAppDlg.h"
 #include "util/MessageBox.h"
+#include "util/RegistryVersion.h"
+#include "util/RunLog.h"
 
 BEGIN_MESSAGE_MAP(DEZMfcApp, CWinApp)
     ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
@@ -42,13 +45,16 @@ BOOL DEZMfcApp::InitInstance() {
 
     CWinApp::InitInstance();
 
-    // One launcher per logon session. The handle stays open for the life of the process;
-    // the system releases the mutex when the process ends.
-    g_hAppMutex.reset(CreateMutexW(nullptr, TRUE, L"DEZ_App_Mutex"));
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(AfxGetInstanceHandle(), self, MAX_PATH);
+    RunLog(L"launcher started: %ls, version %ls", self, GetLauncherFileVersion().GetString());
+
+    // One launcher per logon session. The guard is held for the life of the process; the
+    // system releases it when the process ends. A refused copy has already let go of the
+    // mutex when its box appears, so that it keeps nothing alive while the user reads.
+    if (AcquireInstanceGuard(L"DEZ_App_Mutex", g_hAppMutex) == GuardResult::AnotherCopyRuns) {
         ShowWarningBox(kProductName + L"已经在运行中！\n请在电脑任务栏查找软件图标打开主界面！", L"重复打开软件提示",
                        nullptr);
-        g_hAppMutex.reset();
         return FALSE;
     }
 

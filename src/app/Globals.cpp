@@ -3,19 +3,10 @@
 #include <exception>
 
 #include "BuildSettings.h"
-#include "app/MainProgramArgs.h"
 
-const CString kProductName = L"Velmora";
-const CString kServiceProgramName = L"Sevra";
-const CString kLaunchToken = L"kwdmet508341";
-const CString kMainProgramFixedArgs[kMainProgramFixedArgCount] = {
-    VELMORA_MAIN_ARG_1,  VELMORA_MAIN_ARG_2,  VELMORA_MAIN_ARG_3,  VELMORA_MAIN_ARG_4,  VELMORA_MAIN_ARG_5,
-    VELMORA_MAIN_ARG_6,  VELMORA_MAIN_ARG_7,  VELMORA_MAIN_ARG_8,  VELMORA_MAIN_ARG_9,  VELMORA_MAIN_ARG_10,
-    VELMORA_MAIN_ARG_11, VELMORA_MAIN_ARG_12, VELMORA_MAIN_ARG_13, VELMORA_MAIN_ARG_14,
-};
 
 CString g_strAppDir;
-UniqueHandle g_hAppMutex;
+UniqueOwnedMutex g_hAppMutex;
 BOOL g_bNetFx4Installed = TRUE;
 BOOL g_bVcRuntimeInstalled = TRUE;
 bool g_bRuntimeLoaded = false;

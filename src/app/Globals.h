@@ -5,18 +5,11 @@
 #include "framework/CString.h"
 #include "framework/Handles.h"
 #include "util/InstallationNames.h"
-
-// Fixed names.
-extern const CString kProductName;           // display name; window title
-extern const CString kServiceProgramName;    // online-service program, without ".exe"
-extern const CString kLaunchToken;           // position 1 of the main program's command line
-// Strings the main program expects at its command-line positions 3 to 10 and 12.
-constexpr int kMainProgramFixedArgCount = 14;
-extern const CString kMainProgramFixedArgs[kMainProgramFixedArgCount];
+#include "util/MainProgramArgs.h"
 
 // Process-wide state.
 extern CString g_strAppDir;          // launcher directory, no trailing backslash
-extern UniqueHandle g_hAppMutex;     // the single-instance guard
+extern UniqueOwnedMutex g_hAppMutex; // the single-instance guard, owned while held
 extern BOOL g_bNetFx4Installed;
 extern BOOL g_bVcRuntimeInstalled;
 extern bool g_bRuntimeLoaded;        // component libraries loaded, component object exists

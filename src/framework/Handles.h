@@ -70,6 +70,13 @@ inline void cryptDestroyHash(HCRYPTHASH h) { ::CryptDestroyHash(h); }
 inline void deleteObject(HGDIOBJ h) { ::DeleteObject(h); }
 inline void localFree(HLOCAL h) { ::LocalFree(h); }
 inline void coTaskMemFree(PWSTR p) { ::CoTaskMemFree(p); }
+// Closing a handle does not give up ownership of a mutex (that waits until the owning
+// thread ends): an owned mutex is released first. Releasing one this thread does not own
+// fails harmlessly.
+inline void releaseAndCloseMutex(HANDLE h) {
+    ::ReleaseMutex(h);
+    ::CloseHandle(h);
+}
 
 struct InvalidHandleValue {
     using pointer = HANDLE;
@@ -85,6 +92,8 @@ struct FindHandle {
 
 // Kernel objects whose "none" is NULL: mutex, job, process, thread.
 using UniqueHandle = UniqueAny<handle_policy::Simple<HANDLE, nullptr, handle_policy::closeHandle>>;
+// A mutex this thread may own: reset() releases it, then closes the handle.
+using UniqueOwnedMutex = UniqueAny<handle_policy::Simple<HANDLE, nullptr, handle_policy::releaseAndCloseMutex>>;
 // Files and tool-help snapshots, whose "none" is INVALID_HANDLE_VALUE.
 using UniqueFile = UniqueAny<handle_policy::InvalidHandleValue>;
 using UniqueSnapshot = UniqueFile;

@@ -3,7 +3,9 @@
 #include <share.h>
 #include <stdio.h>
 
+#include <cstring>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -17,18 +19,54 @@ struct FileCloser {
     void operator()(FILE* f) const { fclose(f); }
 };
 
-// Reads one line of a text-mode stream (the runtime has already turned CR LF into LF
-// and stops at 0x1A). False at the end of the file when nothing was read.
-bool ReadLine(FILE* file, std::wstring& line) {
-    line.clear();
-    int c = getc(file);
-    if (c == EOF) return false;
-    while (c != EOF && c != '\n') {
-        line += static_cast<wchar_t>(static_cast<unsigned char>(c));
-        c = getc(file);
+// Lines longer than this cannot hold an entry the launcher reads (keys are short, values
+// are digests). Such a line is read to its end without being kept, so that the reader
+// needs the same small memory whatever the file holds.
+const size_t kMaxLineLength = 4096;
+
+// Reads a text-mode stream line by line (the runtime has already turned CR LF into LF
+// and stops at 0x1A).
+class LineReader {
+public:
+    explicit LineReader(FILE* file) : m_file(file) {}
+
+    // The next line without its end, each byte one character. False at the end of the
+    // file when nothing was read. A line past the length limit comes back empty with
+    // `overlong` set.
+    bool Next(std::wstring& line, bool& overlong) {
+        line.clear();
+        overlong = false;
+        bool any = false;
+        for (;;) {
+            if (m_next == m_end && !Fill()) break;
+            any = true;
+            const char* start = m_buffer + m_next;
+            const char* end = static_cast<const char*>(std::memchr(start, '\n', m_end - m_next));
+            const size_t count = (end ? end : m_buffer + m_end) - start;
+            if (!overlong && line.size() + count <= kMaxLineLength) {
+                for (size_t i = 0; i < count; ++i) line += static_cast<wchar_t>(static_cast<unsigned char>(start[i]));
+            } else {
+                overlong = true;
+                line.clear();
+            }
+            m_next += count + (end ? 1 : 0);
+            if (end) break;
+        }
+        return any;
     }
-    return true;
-}
+
+private:
+    bool Fill() {
+        m_next = 0;
+        m_end = fread(m_buffer, 1, sizeof m_buffer, m_file);
+        return m_end > 0;
+    }
+
+    FILE* m_file;
+    char m_buffer[16384];
+    size_t m_next = 0;
+    size_t m_end = 0;
+};
 
 }  // namespace
 
@@ -54,8 +92,11 @@ bool CConfigReader::GetValue(const CString& key, CString& value) const {
     std::unique_ptr<FILE, FileCloser> file(_wfsopen(m_strPath, L"rt", _SH_DENYRW));
     if (!file) return false;
 
+    LineReader reader(file.get());
     std::wstring raw;
-    while (ReadLine(file.get(), raw)) {
+    bool overlong = false;
+    while (reader.Next(raw, overlong)) {
+        if (overlong) continue;
         CString line = TrimConfigText(CString(raw));
         if (line.IsEmpty() || line[0] == L';') continue;
         int equals = line.Find(L'=');

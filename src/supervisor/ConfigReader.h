@@ -11,7 +11,8 @@ public:
     // Finds the first entry "key = value" whose key equals `key` (ASCII letters compared
     // without case), whatever section it stands in. True when found; `value` then holds
     // the trimmed value, possibly empty. False when the file cannot be opened or holds
-    // no such entry; `value` is then unchanged.
+    // no such entry; `value` is then unchanged. A line longer than 4096 bytes holds no
+    // entry: it is skipped, and the reader's memory does not grow with it.
     bool GetValue(const CString& key, CString& value) const;
 
 private:

@@ -1,9 +1,37 @@
 #include "supervisor/ErrorText.h"
 
+#include <cwctype>
+#include <string>
+
 #include "util/InstallationNames.h"
 #include "framework/Handles.h"
 
-CString SystemErrorText(DWORD error) {
+namespace {
+
+// Replaces every insert sequence "%1" ... "%99", with an optional "!format!" after it,
+// by `insert`. The system's texts are read with inserts ignored, so they arrive raw.
+CString FillInserts(const std::wstring& text, const wchar_t* insert) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'%' && i + 1 < text.size() && text[i + 1] >= L'1' && text[i + 1] <= L'9') {
+            size_t end = i + 2;
+            if (end < text.size() && iswdigit(text[end])) ++end;
+            if (end < text.size() && text[end] == L'!') {
+                const size_t close = text.find(L'!', end + 1);
+                if (close != std::wstring::npos) end = close + 1;
+            }
+            out += insert;
+            i = end - 1;
+        } else {
+            out += text[i];
+        }
+    }
+    return CString(out);
+}
+
+}  // namespace
+
+CString SystemErrorText(DWORD error, const wchar_t* insert) {
     LPWSTR buffer = nullptr;
     DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                                       FORMAT_MESSAGE_FROM_SYSTEM,
@@ -11,7 +39,8 @@ CString SystemErrorText(DWORD error) {
                                   nullptr);
     UniqueLocalMem owner(buffer);
     if (length == 0 || !buffer) return CString();
-    return CString(buffer, static_cast<int>(length));
+    const std::wstring text(buffer, length);
+    return insert ? FillInserts(text, insert) : CString(text);
 }
 
 CString HidePathsInErrorText(const CString& text, const CString& appDir) {

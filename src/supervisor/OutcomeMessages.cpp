@@ -58,7 +58,8 @@ OutcomeMessage MessageFor(const LaunchOutcome& outcome, const CString& appDir) {
     case LaunchStatus::ProgramMissing:
         return Box(kLoadSoftwareTitle, L"软件加载失败，未找到加载文件，请重试。");
     case LaunchStatus::StartFailed:
-        return Box(kLoadTitle, L"加载失败！\n" + HidePathsInErrorText(SystemErrorText(outcome.error), appDir));
+        return Box(kLoadTitle,
+                   L"加载失败！\n" + HidePathsInErrorText(SystemErrorText(outcome.error, kMainProgramFile), appDir));
     case LaunchStatus::Exception:
         return Box(kLoadTitle, L"加载失败！\n" + HidePathsInErrorText(outcome.text, appDir));
     }

@@ -5,13 +5,13 @@
 #include <exception>
 #include <vector>
 
-#include "app/Globals.h"
 #include "framework/Codepage.h"
 #include "framework/Handles.h"
-#include "ui/EIPMfcAppDlg.h"
 #include "util/FileHelpers.h"
+#include "util/InstallationNames.h"
 #include "util/MessageBox.h"
 #include "util/RegistryVersion.h"
+#include "util/RunLog.h"
 
 #ifndef VELMORA_SERVICE_CLIENT_ID
 #define VELMORA_SERVICE_CLIENT_ID L""
@@ -58,9 +58,10 @@ CString BuildServiceCommandLine(const CString& programPath, const CString& addre
     return line;
 }
 
-bool StartServiceWindow(const CString& appDir) {
+bool StartServiceWindow(const CString& appDir, const CString& serverAddress, const CString& serverPort) {
     const CString fileName = kServiceProgramName + L".exe";
     if (IsProcessRunning(fileName)) {
+        RunLog(L"service window: already open; refused");
         ShowWarningBox(L"会话窗口已打开，请不要重复打开！", L"重复打开在线客服窗口提示", nullptr);
         return false;
     }
@@ -70,7 +71,7 @@ bool StartServiceWindow(const CString& appDir) {
         const CString date = TokenDate().Format(L"%Y-%m-%d");
         const CString token = BuildServiceToken(g_strClientId, version, date);
         const CString line =
-            BuildServiceCommandLine(programPath, g_strServerAddress, g_strServerPort, token, kProductName);
+            BuildServiceCommandLine(programPath, serverAddress, serverPort, token, kProductName);
 
         // The command line stays unquoted, as the service program expects it, so the program
         // is also named explicitly: without it a folder with spaces would make the system
@@ -81,9 +82,11 @@ bool StartServiceWindow(const CString& appDir) {
         UniqueProcessInformation pi;
         if (!::CreateProcessW(programPath, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
                               nullptr, &si, pi.put())) {
+            RunLog(L"service window: cannot be started (error %lu)", GetLastError());
             ShowWarningBox(L"加载失败！\n请尝试重启软件！", kServiceTitle, nullptr);
             return false;
         }
+        RunLog(L"service window: started (pid %lu)", pi.get().dwProcessId);
         // Not waited for and not watched: both handles go at once.
         pi.reset();
         return true;
@@ -92,9 +95,4 @@ bool StartServiceWindow(const CString& appDir) {
                        nullptr);
         return false;
     }
-}
-
-void CEIPMfcAppDlg::OnNMClickServiceLink(NMHDR*, LRESULT* pResult) {
-    StartServiceWindow(g_strAppDir);
-    *pResult = 0;
 }

@@ -25,6 +25,6 @@ CString BuildServiceCommandLine(const CString& programPath, const CString& addre
                                 const CString& productName);
 
 // What a click on the service link does: warns when a service window is already open,
-// otherwise starts appDir\Sevra.exe and lets it go; failures are shown as warnings.
-// True when the program was started.
-bool StartServiceWindow(const CString& appDir);
+// otherwise starts appDir\Sevra.exe for the service server at serverAddress:serverPort
+// and lets it go; failures are shown as warnings. True when the program was started.
+bool StartServiceWindow(const CString& appDir, const CString& serverAddress, const CString& serverPort);

@@ -6,13 +6,13 @@
 #include <exception>
 #include <iostream>
 
-#include "app/Globals.h"
 #include "framework/FileFind.h"
 #include "framework/Handles.h"
 #include "supervisor/ErrorText.h"
-#include "ui/EIPMfcAppDlg.h"
 #include "util/FileHelpers.h"
+#include "util/InstallationNames.h"
 #include "util/MessageBox.h"
+#include "util/RunLog.h"
 
 namespace {
 
@@ -20,6 +20,25 @@ const wchar_t kMarkerFile[] = L"upd.tmp";
 const wchar_t kUpdateFolder[] = L"update";
 const wchar_t kUpdateRequest[] = L"6";
 const wchar_t kUpdaterTitle[] = L"软件升级提示";
+
+// The updater must be a file: the shell would "open" a folder of that name in a file
+// window and report success.
+bool IsRegularFile(const CString& path) {
+    const DWORD attributes = ::GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Removes the used-up marker, read-only or not.
+void RemoveMarker(const CString& marker) {
+    const DWORD attributes = ::GetFileAttributesW(marker);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(marker, attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (::DeleteFileW(marker)) {
+        RunLog(L"update: marker removed");
+    } else {
+        RunLog(L"update: marker cannot be removed (error %lu)", ::GetLastError());
+    }
+}
 
 }  // namespace
 
@@ -66,29 +85,26 @@ bool IsUpdatePendingIn(const CString& appDir) {
 
 bool StartUpdater(const CString& appDir, bool bReportMissing) {
     const CString updaterPath = JoinPath(appDir, kUpdaterFile);
-    if (!::PathFileExistsW(updaterPath)) {
+    if (!IsRegularFile(updaterPath)) {
+        RunLog(L"update: no updater file %ls", updaterPath.GetString());
         if (bReportMissing) ShowWarningBox(L"升级程序加载失败！\n文件丢失。", kUpdaterTitle, nullptr);
         return false;
     }
 
     HINSTANCE result = ::ShellExecuteW(nullptr, L"open", updaterPath, nullptr, nullptr, SW_SHOW);
     if (reinterpret_cast<INT_PTR>(result) > 32) {
-        // The request has been handed over. A marker that cannot be removed (held open or
-        // read-only) is left behind without a message: the updater is already running and
-        // may be waiting for the launcher to end so that it can replace its files, which a
-        // box would hold up. A stale marker starts nothing once the updater has emptied the
-        // update folder.
-        const CString marker = JoinPath(appDir, kMarkerFile);
-        if (::PathFileExistsW(marker)) ::DeleteFileW(marker);
+        RunLog(L"update: updater started");
+        // The request has been handed over. A marker that cannot be removed (held open) is
+        // left behind without a message: the updater is already running and may be waiting
+        // for the launcher to end so that it can replace its files, which a box would hold
+        // up. A stale marker starts nothing once the updater has emptied the update folder.
+        RemoveMarker(JoinPath(appDir, kMarkerFile));
         return true;
     }
 
     const DWORD error = ::GetLastError();
-    ShowWarningBox(CString(L"升级程序加载失败！\n") + HidePathsInErrorText(SystemErrorText(error), appDir),
+    RunLog(L"update: the updater cannot be started (error %lu)", error);
+    ShowWarningBox(CString(L"升级程序加载失败！\n") + HidePathsInErrorText(SystemErrorText(error, kUpdaterFile), appDir),
                    kUpdaterTitle, nullptr);
     return false;
 }
-
-bool CEIPMfcAppDlg::IsUpdatePending() { return IsUpdatePendingIn(g_strAppDir); }
-
-bool CEIPMfcAppDlg::RunUpdater(bool bReportMissing) { return StartUpdater(g_strAppDir, bReportMissing); }

@@ -19,7 +19,8 @@ bool IsUpdateRequestText(const CString& text);
 // An update request is pending in appDir: marker present, update folder with content,
 // marker text "6".
 bool IsUpdatePendingIn(const CString& appDir);
-// Starts appDir\qorupd.exe and removes the marker once it has started. True when the
-// updater was started; a missing updater is reported when bReportMissing is true, a
-// failed start always.
+// Starts appDir\qorupd.exe and removes the marker (read-only or not) once it has
+// started; only a started updater uses up the request. True when the updater was started;
+// a missing updater (also a folder of that name) is reported when bReportMissing is true,
+// a failed start always.
 bool StartUpdater(const CString& appDir, bool bReportMissing);

@@ -144,9 +144,9 @@ LaunchOutcome PrepareMainProgram(const VerificationContext& context, const Extra
     std::unique_ptr<CDigestTask> task = context.prefetch ? context.prefetch->Take(cachePath) : nullptr;
     if (FileExists(cachePath) && !FileExists(programPath)) {
         if (!task) task.reset(new CDigestTask(cachePath, kShareProgramWhileRenamed, true));
-        const DWORD error = MoveFileWithRetry(cachePath, programPath, false);
-        RunLog(L"rename %ls -> %ls: %u", kMainProgramCacheFile.GetString(), kMainProgramFile.GetString(), error);
-        if (error != ERROR_SUCCESS) return LaunchOutcome::Of(LaunchStatus::RenameFailed, error);
+        if (!MoveFileRetrying(cachePath, programPath, 0)) {
+            return LaunchOutcome::Of(LaunchStatus::RenameFailed, GetLastError());
+        }
     } else {
         task.reset();
     }

@@ -160,7 +160,7 @@ bool CEIPMfcAppDlg::LaunchMainProgram() {
     bool hidden = false;
     try {
         CMainProgramRun run;
-        const LaunchOutcome started = run.Start(m_program, BuildMainCommandLine(m_program.path, g_strAppDir));
+        const LaunchOutcome started = run.Start(m_program, BuildMainCommandLine(m_program.path, g_strAppDir, g_strServerAddress, g_strServerPort));
         if (!started.ok()) {
             PresentOutcome(started, g_strAppDir);
             return true;
@@ -198,8 +198,8 @@ void CEIPMfcAppDlg::ActOnExitCode(DWORD exitCode) {
     // verified against the recorded digest, so it takes that place. Should the rename
     // still fail, the user is told and the launcher ends anyway; the program stays under
     // its own name and is used next time.
-    const DWORD error = MoveFileWithRetry(JoinPath(g_strAppDir, kMainProgramFile),
-                                          JoinPath(g_strAppDir, kMainProgramCacheFile), true);
-    RunLog(L"rename %ls -> %ls: %u", kMainProgramFile.GetString(), kMainProgramCacheFile.GetString(), error);
-    if (error != ERROR_SUCCESS) PresentOutcome(LaunchOutcome::Of(LaunchStatus::RenameFailed, error), g_strAppDir);
+    if (!MoveFileRetrying(JoinPath(g_strAppDir, kMainProgramFile), JoinPath(g_strAppDir, kMainProgramCacheFile),
+                          MOVEFILE_REPLACE_EXISTING)) {
+        PresentOutcome(LaunchOutcome::Of(LaunchStatus::RenameFailed, GetLastError()), g_strAppDir);
+    }
 }

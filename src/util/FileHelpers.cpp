@@ -69,9 +69,19 @@ CString ReadStringFile(const CString& path, CString& errorText) {
 
         CString text;
         if (length > 0) {
-            // Bytes missing at the end of a short file stay zero and convert as such.
+            // The length field is only believed as far as the file holds bytes: a file that
+            // ends before its text does is incomplete, and nothing is allocated for bytes
+            // that are not there.
+            LARGE_INTEGER size = {};
+            if (!GetFileSizeEx(file.get(), &size) || size.QuadPart - 4 < length) {
+                errorText = L"文件内容不完整。";
+                return CString();
+            }
             std::vector<char> bytes(static_cast<size_t>(length), '\0');
-            ReadUpTo(file.get(), bytes.data(), static_cast<DWORD>(length));
+            if (ReadUpTo(file.get(), bytes.data(), static_cast<DWORD>(length)) != static_cast<DWORD>(length)) {
+                errorText = L"文件内容不完整。";
+                return CString();
+            }
             text = NarrowToWide(bytes.data(), length, CP_THREAD_ACP);
         }
         return text;

@@ -8,8 +8,9 @@ CString JoinPath(const CString& dir, const CString& name);
 // 260 characters or more.
 bool FileExists(const CString& path);
 // Reads the text of a length-prefixed string file (4-byte signed little-endian length,
-// then that many bytes in the thread's ANSI code page; N <= 0 is an empty text, bytes
-// missing at the end read as zero bytes). The file is opened by its wide path, sharing
-// reading and writing. Empty on failure, with the reason in errorText (also the text of
-// an allocation failure); errorText is left unchanged on success.
+// then that many bytes in the thread's ANSI code page; N <= 0 is an empty text). A file
+// that ends before its N bytes do is incomplete: empty, and nothing is allocated for the
+// missing bytes. The file is opened by its wide path, sharing reading and writing. Empty
+// on failure, with the reason in errorText (also the text of an allocation failure);
+// errorText is left unchanged on success.
 CString ReadStringFile(const CString& path, CString& errorText);

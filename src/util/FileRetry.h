@@ -1,8 +1,11 @@
 #pragma once
+// Renames that ride out a file held open for a moment by another program (a virus
+// scanner, an indexer, a backup tool looking at a freshly written file).
 #include <windows.h>
-
 #include "framework/CString.h"
 
-// Moves `from` to `to` (replacing an existing `to` when `replace` is set); ERROR_SUCCESS or
-// the reason it failed.
-DWORD MoveFileWithRetry(const CString& from, const CString& to, bool replace);
+// MoveFileExW(from, to, flags), tried again with short growing pauses while it fails
+// because a file is in use (sharing or lock violation, access denied), for about two
+// seconds in all. Any other failure ends it at once. The last error is that of the last
+// attempt; every rename and its outcome goes to the run log.
+bool MoveFileRetrying(const CString& from, const CString& to, DWORD flags);

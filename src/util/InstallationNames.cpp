@@ -1,5 +1,7 @@
 #include "util/InstallationNames.h"
 
+const CString kProductName = L"Velmora";
+const CString kServiceProgramName = L"Sevra";
 const CString kAppConfFile = L"AppConf.ini";
 const CString kComponentLibFile = L"CsBrevinLab.dll";
 const CString kComponentApiFile = L"CsBrevinApi.dll";

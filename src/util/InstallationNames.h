@@ -1,8 +1,10 @@
 #pragma once
-// The files of an installation and the package's inner names: fixed, shared by the
+// The product, the files of an installation and the package's inner names: fixed, shared by the
 // launcher and by whatever builds an installation.
 #include "framework/CString.h"
 
+extern const CString kProductName;           // display name; window title
+extern const CString kServiceProgramName;    // online-service program, without ".exe"
 extern const CString kAppConfFile;           // configuration with the recorded digests
 extern const CString kComponentLibFile;      // first runtime component library
 extern const CString kComponentApiFile;      // second library, exports the factory

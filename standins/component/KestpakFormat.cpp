@@ -34,6 +34,24 @@ void PutU64(uint8_t* p, uint64_t v) {
 
 std::string ErrorCode(const char* what, DWORD code) { return std::string(what) + " (error " + std::to_string(code) + ")"; }
 
+// Extraction's error texts reach the user inside the launcher's boxes, so they are
+// Chinese, handed over in the caller's ANSI code page like every narrow text here. Only
+// the texts in the style of the real component's database ("no such table: ...") stay as
+// they are: the launcher recognises those and shows a neutral message instead.
+std::string Text(const std::wstring& wide) {
+    const int needed =
+        WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(needed > 0 ? needed : 0), '\0');
+    if (needed > 0) {
+        WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), static_cast<int>(wide.size()), &narrow[0], needed, nullptr,
+                            nullptr);
+    }
+    return narrow;
+}
+std::string TextWithCode(const wchar_t* what, DWORD code) {
+    return Text(std::wstring(what) + L"（错误 " + std::to_wstring(code) + L"）。");
+}
+
 // The caller's narrow text (thread ANSI code page) as a wide string; false when it is
 // not valid text in that code page.
 bool Widen(const std::string& text, std::wstring& wide) {
@@ -102,6 +120,62 @@ private:
     std::wstring m_path;
 };
 
+// Temporary files of an extraction are named "<file>.<pid of the writer>.kpxtmp". One
+// left behind by a writer that was killed is removed by the next extraction into the
+// folder: only when its writer is gone, so a live extraction's file is never touched.
+const wchar_t kTempSuffix[] = L".kpxtmp";
+
+std::wstring TempFileName(const std::wstring& name) {
+    return name + L"." + std::to_wstring(GetCurrentProcessId()) + kTempSuffix;
+}
+
+// The writer's pid from a temporary file's name; 0 when the name has none.
+DWORD WriterOf(const std::wstring& name) {
+    const size_t suffixLength = sizeof kTempSuffix / sizeof kTempSuffix[0] - 1;
+    if (name.size() <= suffixLength || _wcsicmp(name.c_str() + name.size() - suffixLength, kTempSuffix) != 0) return 0;
+    const size_t suffix = name.size() - suffixLength;
+    const size_t dot = name.rfind(L'.', suffix - 1);
+    if (dot == std::wstring::npos || dot + 1 >= suffix || suffix - dot - 1 > 10) return 0;
+    unsigned long long pid = 0;
+    for (size_t i = dot + 1; i < suffix; ++i) {
+        if (name[i] < L'0' || name[i] > L'9') return 0;
+        pid = pid * 10 + (name[i] - L'0');
+    }
+    return pid <= 0xFFFFFFFFull ? static_cast<DWORD>(pid) : 0;
+}
+
+bool ProcessHasEnded(DWORD pid) {
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+    return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+}
+
+void RemoveStaleTempFiles(const std::wstring& dir) {
+    WIN32_FIND_DATAW found;
+    UniqueFind find(FindFirstFileW((dir + L"\\*" + kTempSuffix).c_str(), &found));
+    if (!find) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const DWORD writer = WriterOf(name);
+        if (writer == 0 || writer == GetCurrentProcessId() || !ProcessHasEnded(writer)) continue;
+        DeleteFileW((dir + L"\\" + name).c_str());  // fails, harmlessly, while someone holds it
+    } while (FindNextFileW(find.get(), &found));
+}
+
+// Replaces the target in one step. Another program may hold the previous file open for a
+// moment (a scanner looking at it, say): that is waited for, about two seconds at most.
+bool ReplaceTarget(const std::wstring& from, const std::wstring& to) {
+    for (DWORD pause = 10, waited = 0;; waited += pause, pause = pause < 200 ? pause * 2 : 400) {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD error = GetLastError();
+        const bool inUse =
+            error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+        if (!inUse || waited >= 2000) return false;
+        Sleep(pause);
+    }
+}
+
 struct TableRef {
     bool found = false;
     uint64_t offset = 0;
@@ -144,73 +218,74 @@ bool ExtractFile(const std::string& packagePath, const std::string& password, co
                  std::string& error) {
     std::wstring widePackage, wideDir, wideName;
     if (!Widen(fileName, wideName) || !IsSafeFileName(wideName)) {
-        error = "invalid file name: " + fileName;
+        error = Text(L"文件名无效：") + fileName;
         return false;
     }
     if (!Widen(packagePath, widePackage) || !Widen(targetDir, wideDir) || widePackage.empty() || wideDir.empty()) {
-        error = "invalid path";
+        error = Text(L"路径无效。");
         return false;
     }
     if (wideDir.size() > 3 && wideDir.back() == L'\\') wideDir.pop_back();
     const DWORD dirAttributes = GetFileAttributesW(wideDir.c_str());
     if (dirAttributes == INVALID_FILE_ATTRIBUTES || !(dirAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        error = "target folder not found";
+        error = Text(L"目标文件夹不存在。");
         return false;
     }
     const std::wstring targetPath = wideDir + (wideDir.back() == L'\\' ? L"" : L"\\") + wideName;
-    if (targetPath.size() >= MAX_PATH || wideDir.size() > MAX_PATH - 14) {
-        error = "target path too long";
+    const std::wstring tempPath = wideDir + (wideDir.back() == L'\\' ? L"" : L"\\") + TempFileName(wideName);
+    if (tempPath.size() >= MAX_PATH) {
+        error = Text(L"目标路径过长。");
         return false;
     }
 
     UniqueFile package(CreateFileW(widePackage.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!package) {
-        error = ErrorCode("cannot open package", GetLastError());
+        error = TextWithCode(L"无法打开程序包", GetLastError());
         return false;
     }
     LARGE_INTEGER fileSize;
     if (!GetFileSizeEx(package.get(), &fileSize)) {
-        error = ErrorCode("cannot read package", GetLastError());
+        error = TextWithCode(L"无法读取程序包", GetLastError());
         return false;
     }
     const uint64_t packageSize = static_cast<uint64_t>(fileSize.QuadPart);
 
     uint8_t header[kHeaderSize];
     if (packageSize < kHeaderSize || !SeekTo(package.get(), 0) || !ReadExact(package.get(), header, kHeaderSize)) {
-        error = "package is truncated";
+        error = Text(L"程序包不完整。");
         return false;
     }
     if (std::memcmp(header, kMagic, sizeof kMagic) != 0) {
-        error = "not a program package";
+        error = Text(L"不是程序包文件。");
         return false;
     }
     if (GetU32(header + 8) != kVersion) {
-        error = "unsupported package version " + std::to_string(GetU32(header + 8));
+        error = Text(L"不支持的程序包版本：" + std::to_wstring(GetU32(header + 8)) + L"。");
         return false;
     }
     const uint32_t tableCount = GetU32(header + 12);
     if (tableCount == 0 || tableCount > kMaxTables) {
-        error = "damaged package header";
+        error = Text(L"程序包文件头已损坏。");
         return false;
     }
     const uint64_t directoryEnd = kHeaderSize + uint64_t(tableCount) * kDirectoryEntrySize;
     if (directoryEnd > packageSize) {
-        error = "package is truncated";
+        error = Text(L"程序包不完整。");
         return false;
     }
     const uint8_t* salt = header + 16;
     uint8_t check[16];
     PasswordCheck(salt, password, check);
     if (std::memcmp(check, header + 32, 16) != 0) {
-        error = "wrong password";
+        error = Text(L"程序包密码错误。");
         return false;
     }
     const uint64_t key = DeriveKey(salt, password);
 
     std::vector<uint8_t> directory(static_cast<size_t>(directoryEnd - kHeaderSize));
     if (!ReadExact(package.get(), directory.data(), directory.size())) {
-        error = "package is truncated";
+        error = Text(L"程序包不完整。");
         return false;
     }
     TableRef info, data;
@@ -218,7 +293,7 @@ bool ExtractFile(const std::string& packagePath, const std::string& password, co
         const uint8_t* entry = directory.data() + size_t(i) * kDirectoryEntrySize;
         const void* end = std::memchr(entry, 0, kTableNameSize);
         if (!end) {
-            error = "damaged table directory";
+            error = Text(L"程序包表目录已损坏。");
             return false;
         }
         const std::string name(reinterpret_cast<const char*>(entry), static_cast<const uint8_t*>(end) - entry);
@@ -227,7 +302,7 @@ bool ExtractFile(const std::string& packagePath, const std::string& password, co
         table.offset = GetU64(entry + kTableNameSize);
         table.size = GetU64(entry + kTableNameSize + 8);
         if (table.offset < directoryEnd || table.offset > packageSize || table.size > packageSize - table.offset) {
-            error = "table lies outside the package";
+            error = Text(L"程序包的表超出文件范围。");
             return false;
         }
         if (!info.found && name == infoTable) info = table;
@@ -242,13 +317,13 @@ bool ExtractFile(const std::string& packagePath, const std::string& password, co
         return false;
     }
     if (info.size < 4 || info.size > kMaxInfoTableSize) {
-        error = "damaged file table";
+        error = Text(L"程序包文件表已损坏。");
         return false;
     }
 
     std::vector<uint8_t> infoBytes(static_cast<size_t>(info.size));
     if (!SeekTo(package.get(), info.offset) || !ReadExact(package.get(), infoBytes.data(), infoBytes.size())) {
-        error = "package is truncated";
+        error = Text(L"程序包不完整。");
         return false;
     }
     ApplyKeystream(key, info.offset, infoBytes.data(), infoBytes.size());
@@ -263,12 +338,12 @@ bool ExtractFile(const std::string& packagePath, const std::string& password, co
         const size_t nameLimit = left < kMaxEntryName ? left : kMaxEntryName;
         const void* end = std::memchr(infoBytes.data() + at, 0, nameLimit);
         if (!end) {
-            error = "damaged file table: name without end";
+            error = Text(L"程序包文件表已损坏：文件名没有结束符。");
             return false;
         }
         const size_t nameLength = static_cast<const uint8_t*>(end) - (infoBytes.data() + at);
         if (nameLength == 0 || left - nameLength - 1 < kEntryFixedSize) {
-            error = "damaged file table: truncated entry";
+            error = Text(L"程序包文件表已损坏：条目不完整。");
             return false;
         }
         const std::string name(reinterpret_cast<const char*>(infoBytes.data() + at), nameLength);
@@ -276,7 +351,7 @@ bool ExtractFile(const std::string& packagePath, const std::string& password, co
         const uint64_t offset = GetU64(fixed);
         const uint64_t size = GetU64(fixed + 8);
         if (offset > data.size || size > data.size - offset) {
-            error = "damaged file table: entry outside the data table";
+            error = Text(L"程序包文件表已损坏：条目超出数据表范围。");
             return false;
         }
         if (name == fileName) {
@@ -288,42 +363,39 @@ bool ExtractFile(const std::string& packagePath, const std::string& password, co
         at += nameLength + 1 + kEntryFixedSize;
     }
     if (!found) {
-        error = "no such file in package: " + fileName;
+        error = Text(L"程序包中没有此文件：") + fileName;
         return false;
     }
 
     // Write beside the target, then replace it in one step: the previous file stays
     // whole until the new one is complete and verified.
-    wchar_t tempPath[MAX_PATH] = {};
-    if (!GetTempFileNameW(wideDir.c_str(), L"kpx", 0, tempPath)) {
-        error = ErrorCode("cannot create a temporary file in the target folder", GetLastError());
+    RemoveStaleTempFiles(wideDir.back() == L'\\' ? wideDir.substr(0, wideDir.size() - 1) : wideDir);
+    UniqueFile out(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+    if (!out) {
+        error = TextWithCode(L"无法在目标文件夹中创建临时文件", GetLastError());
         return false;
     }
     TempFileGuard guard(tempPath);
-    UniqueFile out(CreateFileW(tempPath, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) {
-        error = ErrorCode("cannot write a temporary file in the target folder", GetLastError());
-        return false;
-    }
 
     std::vector<uint8_t> buffer(kBufferSize);
     Md5 md5;
     uint64_t position = data.offset + entryOffset;
     uint64_t remaining = entrySize;
     if (!SeekTo(package.get(), position)) {
-        error = "package is truncated";
+        error = Text(L"程序包不完整。");
         return false;
     }
     while (remaining > 0) {
         const size_t chunk = remaining > kBufferSize ? kBufferSize : static_cast<size_t>(remaining);
         if (!ReadExact(package.get(), buffer.data(), chunk)) {
-            error = "package is truncated";
+            error = Text(L"程序包不完整。");
             return false;
         }
         ApplyKeystream(key, position, buffer.data(), chunk);
         md5.Update(buffer.data(), chunk);
         if (!WriteExact(out.get(), buffer.data(), chunk)) {
-            error = ErrorCode("cannot write the extracted file", GetLastError());
+            error = TextWithCode(L"无法写入解压的文件", GetLastError());
             return false;
         }
         position += chunk;
@@ -332,16 +404,16 @@ bool ExtractFile(const std::string& packagePath, const std::string& password, co
     uint8_t actual[16];
     md5.Final(actual);
     if (std::memcmp(actual, expected, 16) != 0) {
-        error = "stored digest does not match: " + fileName;
+        error = Text(L"文件校验失败：") + fileName;
         return false;
     }
     if (!FlushFileBuffers(out.get())) {
-        error = ErrorCode("cannot write the extracted file", GetLastError());
+        error = TextWithCode(L"无法写入解压的文件", GetLastError());
         return false;
     }
     out.reset();
-    if (!MoveFileExW(tempPath, targetPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = ErrorCode("cannot replace the target file", GetLastError());
+    if (!ReplaceTarget(tempPath, targetPath)) {
+        error = TextWithCode(L"无法替换目标文件", GetLastError());
         return false;
     }
     guard.Release();

@@ -106,7 +106,7 @@ protected:
             EXPECT_EQ(CString(expectedText), error);
         }
         EXPECT_EQ("previous", ReadBytes(target()));
-        EXPECT_EQ(0, CountFiles(targetDir.path(), L"*.tmp"));
+        EXPECT_EQ(0, CountFiles(targetDir.path(), L"*.kpxtmp"));
     }
 
     TempDir componentDir{L"pkgcomp"};
@@ -128,7 +128,31 @@ TEST_F(PackageExtract, ExtractsEachStoredFileByteForByteAndReplacesTheOldOne) {
     // Again over an existing, read-only-free file of the same name.
     ASSERT_TRUE(Extract(packagePath(), error));
     EXPECT_EQ(program, ReadBytes(target()));
-    EXPECT_EQ(0, CountFiles(targetDir.path(), L"*.tmp"));
+    EXPECT_EQ(0, CountFiles(targetDir.path(), L"*.kpxtmp"));
+}
+
+TEST_F(PackageExtract, LeftoversOfEndedWritersGoAndAHeldTargetIsWaitedFor) {
+    // Another program looks at the previous file for a moment while the new one is
+    // written; a live writer's temporary file stays, one whose writer ended goes.
+    HeldFile scanner(target(), 300);
+    ASSERT_TRUE(scanner.held());
+    const std::wstring live = targetDir.file(L"Other.dat." + std::to_wstring(scanner.pid()) + L".kpxtmp");
+    ASSERT_TRUE(WriteBytes(live, "being written"));
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    UniqueProcessInformation ended;  // kept open so that its id is not given to another process
+    std::wstring commandLine = L"cmd.exe /c exit";
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &si, ended.put()));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ended.process(), 30000));
+    const std::wstring stale = targetDir.file(L"Kestrun.exe." + std::to_wstring(ended.get().dwProcessId) + L".kpxtmp");
+    ASSERT_TRUE(WriteBytes(stale, "half a program"));
+
+    CString error;
+    ASSERT_TRUE(Extract(packagePath(), error)) << ToUtf8(error);
+    EXPECT_EQ(program, ReadBytes(target()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(stale.c_str()));
+    EXPECT_EQ("being written", ReadBytes(live));
 }
 
 TEST_F(PackageExtract, StoredContentIsNotPlainInThePackage) {
@@ -142,14 +166,14 @@ TEST_F(PackageExtract, UnknownTablesAndFilesAreNamed) {
     EXPECT_FALSE(Extract(packagePath(), error, L"Kestrun.exe", L"Info", L"FileDat"));
     EXPECT_EQ(CString(L"no such table: Info"), error);
     EXPECT_FALSE(Extract(packagePath(), error, L"Missing.exe"));
-    EXPECT_EQ(CString(L"no such file in package: Missing.exe"), error);
+    EXPECT_EQ(CString(L"程序包中没有此文件：Missing.exe"), error);
     EXPECT_EQ("previous", ReadBytes(target()));
 }
 
 TEST_F(PackageExtract, WrongPasswordIsRefused) {
     CString error;
     EXPECT_FALSE(Extract(packagePath(), error, L"Kestrun.exe", L"DatFileInfo", L"FileDat", L"73kvd_204518"));
-    EXPECT_EQ(CString(L"wrong password"), error);
+    EXPECT_EQ(CString(L"程序包密码错误。"), error);
     EXPECT_FALSE(Extract(packagePath(), error, L"Kestrun.exe", L"DatFileInfo", L"FileDat", L""));
     EXPECT_EQ("previous", ReadBytes(target()));
 }
@@ -157,10 +181,10 @@ TEST_F(PackageExtract, WrongPasswordIsRefused) {
 TEST_F(PackageExtract, MissingPackageOrFolderIsRefused) {
     CString error;
     EXPECT_FALSE(Extract(sourceDir.file(L"absent.da"), error));
-    EXPECT_NE(-1, error.Find(L"cannot open package"));
+    EXPECT_EQ(0, error.Find(L"无法打开程序包（错误 "));
     EXPECT_FALSE(holder.ExtractFile(packagePath().c_str(), L"73kvd_204519", L"DatFileInfo", L"FileDat",
                                     targetDir.file(L"no-such-folder").c_str(), L"Kestrun.exe", error));
-    EXPECT_EQ(CString(L"target folder not found"), error);
+    EXPECT_EQ(CString(L"目标文件夹不存在。"), error);
 }
 
 TEST_F(PackageExtract, TruncatedPackagesAreRefused) {
@@ -171,7 +195,7 @@ TEST_F(PackageExtract, TruncatedPackagesAreRefused) {
 TEST_F(PackageExtract, DamagedHeaderAndDirectoryAreRefused) {
     std::string bytes = valid;
     bytes[0] = 'X';
-    ExpectRefused(bytes, "magic", L"not a program package");
+    ExpectRefused(bytes, "magic", L"不是程序包文件。");
 
     bytes = valid;
     PutU32(bytes, 12, 0xFFFFFFFF);
@@ -197,14 +221,14 @@ TEST_F(PackageExtract, DamagedHeaderAndDirectoryAreRefused) {
 TEST_F(PackageExtract, DamagedFileTableIsRefused) {
     const std::string md5(16, '\0');
     ExpectRefused(WithInfoTable(valid, std::string("\x01\0\0\0", 4) + std::string(300, 'N')), "name without end",
-                  L"damaged file table: name without end");
+                  L"程序包文件表已损坏：文件名没有结束符。");
     ExpectRefused(WithInfoTable(valid, std::string("\x01\0\0\0", 4) + "Kestrun.exe"), "name ends with the table");
     ExpectRefused(WithInfoTable(valid, std::string("\xFF\xFF\xFF\xFF", 4) + InfoEntry("A", 0, 1, md5)),
                   "count larger than the entries");
     ExpectRefused(WithInfoTable(valid, std::string("\x01\0\0\0", 4) + InfoEntry("Kestrun.exe", ~0ull - 5, 10, md5)),
-                  "entry offset outside", L"damaged file table: entry outside the data table");
+                  "entry offset outside", L"程序包文件表已损坏：条目超出数据表范围。");
     ExpectRefused(WithInfoTable(valid, std::string("\x01\0\0\0", 4) + InfoEntry("Kestrun.exe", 8, ~0ull, md5)),
-                  "entry size wraps around", L"damaged file table: entry outside the data table");
+                  "entry size wraps around", L"程序包文件表已损坏：条目超出数据表范围。");
     ExpectRefused(WithInfoTable(valid, std::string("\x01\0", 2)), "table shorter than its count");
 }
 
@@ -212,7 +236,7 @@ TEST_F(PackageExtract, DamagedContentFailsTheDigestAndKeepsTheOldFile) {
     std::string bytes = valid;
     const uint64_t dataOffset = GetU64(valid, EntryAt(1) + 32);
     bytes[static_cast<size_t>(dataOffset) + 2 * kestpak::kBufferSize + 3] ^= 0x40;
-    ExpectRefused(bytes, "flipped bit", L"stored digest does not match: Kestrun.exe");
+    ExpectRefused(bytes, "flipped bit", L"文件校验失败：Kestrun.exe");
 }
 
 TEST_F(PackageExtract, NamesThatLeaveTheTargetFolderAreRefused) {
@@ -226,7 +250,7 @@ TEST_F(PackageExtract, NamesThatLeaveTheTargetFolderAreRefused) {
         SCOPED_TRACE(name);
         CString text;
         EXPECT_FALSE(Extract(sourceDir.file(L"evil.da"), text, NarrowToWide(name.c_str())));
-        EXPECT_EQ(0, text.Find(L"invalid file name"));
+        EXPECT_EQ(0, text.Find(L"文件名无效："));
     }
     CString text;
     EXPECT_FALSE(Extract(packagePath(), text, L""));
@@ -235,7 +259,7 @@ TEST_F(PackageExtract, NamesThatLeaveTheTargetFolderAreRefused) {
     const std::wstring parent = targetDir.path().substr(0, targetDir.path().find_last_of(L'\\'));
     EXPECT_EQ(0, CountFiles(parent, L"evil.exe"));
     EXPECT_EQ(0, CountFiles(targetDir.path(), L"evil.exe"));
-    EXPECT_EQ(0, CountFiles(targetDir.path(), L"*.tmp"));
+    EXPECT_EQ(0, CountFiles(targetDir.path(), L"*.kpxtmp"));
 }
 
 // A package of more than 2 GiB through the 32-bit process. Slow (minutes under Wine),

@@ -2,6 +2,7 @@
 // program's start, its exit codes, re-extraction, damaged data files and failed starts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,7 +10,9 @@
 #include "Driver.h"
 #include "support/Installation.h"
 #include "support/TestSupport.h"
+#include "app/Globals.h"
 #include "framework/Codepage.h"
+#include "framework/Handles.h"
 #include "supervisor/MainCommandLine.h"
 #include "ui/resource.h"
 
@@ -44,7 +47,9 @@ protected:
     std::wstring File(const wchar_t* name) const { return m_dir.file(name); }
     std::vector<std::wstring> Runs() const { return ReadUtf8Lines(File(L"kestrun.log")); }
     std::wstring ExpectedCommandLine() const {
-        return BuildMainCommandLine(File(L"Kestrun.exe").c_str(), m_dir.path().c_str()).Str();
+        return BuildMainCommandLine(File(L"Kestrun.exe").c_str(), m_dir.path().c_str(), g_strServerAddress,
+                                    g_strServerPort)
+            .Str();
     }
     bool Start() { return m_launcher.Start(File(L"Velmora.exe")); }
     DWORD MainProgramPid(size_t run) const {
@@ -131,12 +136,24 @@ TEST_F(LaunchE2E, ExitCodeTwoShowsTheArgumentErrorThenRenames) {
     EXPECT_FALSE(Exists(File(L"Kestrun.exe")));
 }
 
-TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncher) {
+TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncherThatCopiesBeingRefusedDoNotStop) {
     ASSERT_TRUE(WriteBytes(File(L"kestrun.codes"), "4 0"));
     ASSERT_TRUE(WriteBytes(File(L"kestrun.hold"), ""));
     ASSERT_TRUE(Start());
     ASSERT_TRUE(WaitUntil([&] { return Runs().size() == 1; }, 20000));
     const DWORD firstProgram = MainProgramPid(0);
+
+    // While the program runs, a second copy is refused and leaves its box up, and a third
+    // has the guard open without owning it, as a copy has between opening the guard and
+    // being refused. Neither may keep the restarted launcher from running.
+    DrivenProcess second;
+    ASSERT_TRUE(second.Start(File(L"Velmora.exe")));
+    auto refused = second.WaitForBox(20000, second.pid());
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(L"重复打开软件提示", refused->title);
+    UniqueHandle opening(OpenMutexW(SYNCHRONIZE, FALSE, L"DEZ_App_Mutex"));
+    ASSERT_TRUE(opening);
+
     ASSERT_TRUE(DeleteFileW(File(L"kestrun.hold").c_str()));
     ASSERT_TRUE(ProcessGone(firstProgram, 10000));
     // The old launcher pauses a second before it restarts: hold the new run.
@@ -150,8 +167,10 @@ TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncher) {
 
     ASSERT_TRUE(WaitUntil([&] { return Runs().size() == 2; }, 20000)) << "no new launcher ran the program";
     std::vector<DWORD> launchers = ProcessesNamed(L"Velmora.exe");
+    launchers.erase(std::remove(launchers.begin(), launchers.end(), second.pid()), launchers.end());
     EXPECT_EQ(1u, launchers.size());
-    EXPECT_TRUE(FindMessageBoxes().empty()) << "the new launcher was refused or complained";
+    std::vector<SeenBox> shown = FindMessageBoxes();
+    EXPECT_TRUE(shown.size() == 1 && shown[0].hwnd == refused->hwnd) << "the new launcher was refused or complained";
     ASSERT_TRUE(DeleteFileW(File(L"kestrun.hold").c_str()));
     for (DWORD pid : launchers) {
         if (ProcessGone(pid, 20000)) continue;
@@ -162,6 +181,8 @@ TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncher) {
             CloseHandle(p);
         }
     }
+    PressBoxButton(refused->hwnd, IDOK);
+    EXPECT_TRUE(second.WaitForExit(20000));
     EXPECT_TRUE(FindMessageBoxes().empty());
     EXPECT_EQ(2u, Runs().size());
     EXPECT_TRUE(Exists(File(L"kstcache")));
@@ -233,7 +254,11 @@ TEST_F(LaunchE2E, DamagedComponentFileIsReported) {
     m_launcher.Kill();
 }
 
-TEST_F(LaunchE2E, ChildLeftRunningByTheProgramEndsWithTheLauncher) {
+TEST_F(LaunchE2E, ChildLeftRunningByTheProgramEndsWithTheLauncherWhoeverHoldsTheJobName) {
+    // Another program holds a job of the launcher's job name: the launcher's own job must
+    // still be the one that ends when the launcher lets go of it.
+    UniqueHandle foreign(CreateJobObjectW(nullptr, L"MyJobObject"));
+    ASSERT_TRUE(foreign);
     ASSERT_TRUE(WriteBytes(File(L"kestrun.child"), ""));
     ASSERT_TRUE(Start());
     EXPECT_TRUE(m_launcher.AnswerUntilExit({}, 20000).empty());

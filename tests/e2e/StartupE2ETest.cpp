@@ -4,6 +4,7 @@
 #include "Driver.h"
 #include "Installation.h"
 #include "TestSupport.h"
+#include "framework/Handles.h"
 
 namespace {
 const wchar_t kDuplicateTitle[] = L"重复打开软件提示";
@@ -59,4 +60,19 @@ TEST(StartupE2E, TheGuardIsGoneOnceTheFirstCopyEnded) {
         ASSERT_FALSE(seen.empty());
         for (const SeenBox& box : seen) EXPECT_NE(box.title, kDuplicateTitle) << "run " << run;
     }
+}
+
+TEST(StartupE2E, AGuardNameTakenByAnotherKindOfObjectCountsAsACopyRunning) {
+    ScopedRuntimes runtimes;
+    BareLauncherFolder folder;
+    UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, L"DEZ_App_Mutex"));
+    ASSERT_TRUE(event);
+
+    DrivenProcess launcher;
+    ASSERT_TRUE(launcher.Start(folder.exe));
+    std::vector<SeenBox> boxes = launcher.AnswerUntilExit({}, 20000);
+    ASSERT_TRUE(launcher.WaitForExit(5000));
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(kDuplicateTitle, boxes[0].title);
+    EXPECT_EQ(kDuplicateText, boxes[0].text);
 }

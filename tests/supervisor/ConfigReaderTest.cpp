@@ -1,6 +1,7 @@
 // The configuration reader: how lines become entries, and what is and is not a key.
 #include <gtest/gtest.h>
 
+#include "framework/Handles.h"
 #include "support/TestSupport.h"
 #include "supervisor/ConfigReader.h"
 #include "util/DigestCodec.h"
@@ -104,6 +105,28 @@ TEST_F(ConfigReaderTest, HighBytesBecomeLatin1Characters) {
     }
     expected += L"\x0085\x00A0z";
     EXPECT_EQ(expected, value);
+}
+
+TEST_F(ConfigReaderTest, OverlongLinesHoldNoEntryAndNeedNoMemory) {
+    // A line of 250 MB (zero bytes, written as a hole) before the keys: more than a 32-bit
+    // process could hold as text.
+    const std::wstring path = m_dir.file(L"AppConf.ini");
+    {
+        UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+        ASSERT_TRUE(file);
+        LARGE_INTEGER at;
+        at.QuadPart = 250ll * 1024 * 1024;
+        ASSERT_TRUE(SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN));
+        const std::string tail = "\nApexm5=x\nApdbm5=" + std::string(5000, 'y') + "\n";
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.get(), tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr));
+    }
+    CString value = L"unset";
+    EXPECT_TRUE(CConfigReader(path.c_str()).GetValue(L"Apexm5", value));
+    EXPECT_EQ(CString(L"x"), value);
+    EXPECT_FALSE(CConfigReader(path.c_str()).GetValue(L"Apdbm5", value)) << "an entry on an overlong line";
+    EXPECT_EQ(CString(L"x"), value);
 }
 
 TEST_F(ConfigReaderTest, MissingOrLockedFileIsNotFound) {

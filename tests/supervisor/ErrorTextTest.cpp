@@ -22,4 +22,14 @@ TEST(ErrorText, SystemTextIsEmptyWhenTheSystemHasNone) {
     EXPECT_TRUE(SystemErrorText(0x2000FFFF).IsEmpty());
 }
 
+TEST(ErrorText, APlaceForAFileNameGetsTheNameGiven) {
+    EXPECT_EQ(SystemErrorText(ERROR_ACCESS_DENIED), SystemErrorText(ERROR_ACCESS_DENIED, L"qorupd.exe"))
+        << "a text without a place stays as it is";
+    const CString raw = SystemErrorText(ERROR_BAD_EXE_FORMAT);
+    if (raw.Find(L"%1") < 0) GTEST_SKIP() << "this system's text has no place for a file name";
+    const CString filled = SystemErrorText(ERROR_BAD_EXE_FORMAT, L"qorupd.exe");
+    EXPECT_EQ(-1, filled.Find(L"%1"));
+    EXPECT_NE(-1, filled.Find(L"qorupd.exe"));
+}
+
 }  // namespace

@@ -97,7 +97,7 @@ protected:
     std::wstring File(const wchar_t* name) const { return m_dir.file(name); }
     std::vector<std::string> Runs() const { return LogLines(File(L"kestrun.log")); }
     std::string ExpectedCommandLine() const {
-        return ToUtf8(BuildMainCommandLine(File(L"Kestrun.exe").c_str(), m_dir.path().c_str()));
+        return ToUtf8(BuildMainCommandLine(File(L"Kestrun.exe").c_str(), m_dir.path().c_str(), g_strServerAddress, g_strServerPort));
     }
 
     TempDir m_dir{L"launch test"};
@@ -216,6 +216,19 @@ TEST_F(LaunchTest, CacheThatCannotBeRenamedIsReportedAndNothingRuns) {
     EXPECT_TRUE(Runs().empty());
     EXPECT_TRUE(Exists(File(L"kstcache")));
     EXPECT_FALSE(TakeQuitMessage());
+}
+
+TEST_F(LaunchTest, CacheHeldForAMomentByAnotherProgramIsWaitedFor) {
+    InstallProgram(L"kstcache");
+    {
+        HeldFile scanner(File(L"kstcache"), 300);
+        ASSERT_TRUE(scanner.held());
+        EXPECT_FALSE(m_dlg.LaunchMainProgram());
+    }
+    EXPECT_TRUE(m_boxes.boxes.empty()) << (m_boxes.boxes.empty() ? "" : ToUtf8(m_boxes.boxes[0].text.c_str()));
+    EXPECT_EQ(1u, Runs().size());
+    EXPECT_TRUE(Exists(File(L"kstcache")));
+    EXPECT_TRUE(TakeQuitMessage());
 }
 
 TEST_F(LaunchTest, ProgramThatCannotStartShowsTheFailureAndKeepsItsName) {

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "app/Globals.h"
-#include "app/MainProgramArgs.h"
+#include "util/MainProgramArgs.h"
 #include "supervisor/MainCommandLine.h"
+#include "util/FileHelpers.h"
 
 namespace {
 
@@ -31,32 +32,34 @@ TEST(MainCommandLine, ExactTextForAFolderWithSpaces) {
         L"\" \"" VELMORA_MAIN_ARG_9 L"\x2261" VELMORA_MAIN_ARG_10 L"\" \"" VELMORA_MAIN_ARG_11 L"\x2261"
         VELMORA_MAIN_ARG_12 L"\" \"" + g_strServerAddress.Str() + L"\x2261" L"6629\" \"" VELMORA_MAIN_ARG_13
         L"\x2261" VELMORA_MAIN_ARG_14 L"\"";
-    EXPECT_EQ(expected, BuildMainCommandLine(program, dir).Str());
+    EXPECT_EQ(expected, BuildMainCommandLine(program, dir, g_strServerAddress, g_strServerPort).Str());
 }
 
-TEST(MainCommandLine, SplitsBackIntoThirteenValues) {
-    const CString dir = L"C:\\My Apps\\Velmora 2";
-    const CString program = dir + L"\\Kestrun.exe";
-    std::vector<std::wstring> args = Split(BuildMainCommandLine(program, dir));
-    ASSERT_EQ(13u, args.size());
-    EXPECT_EQ(program.Str(), args[0]);
-    EXPECT_EQ(kLaunchToken.Str(), args[1]);
-    EXPECT_EQ(dir.Str(), args[2]);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(kMainProgramFixedArgs[i].Str(), args[3 + i]) << i;
-    for (int pair = 0; pair < 4; ++pair) {
-        EXPECT_EQ(kMainProgramFixedArgs[4 + 2 * pair].Str() + L"\x2261" + kMainProgramFixedArgs[5 + 2 * pair].Str(),
-                  args[7 + pair]);
+TEST(MainCommandLine, SplitsBackIntoThirteenValuesAlsoAtADriveRoot) {
+    // At a drive root the launcher directory ends in a backslash, which must not escape
+    // its closing quote.
+    for (const CString& dir : {CString(L"C:\\My Apps\\Velmora 2"), CString(L"V:\\")}) {
+        SCOPED_TRACE(dir.GetString());
+        const CString program = JoinPath(dir, L"Kestrun.exe");
+        std::vector<std::wstring> args = Split(BuildMainCommandLine(program, dir, g_strServerAddress, g_strServerPort));
+        ASSERT_EQ(13u, args.size());
+        EXPECT_EQ(program.Str(), args[0]);
+        EXPECT_EQ(kLaunchToken.Str(), args[1]);
+        EXPECT_EQ(dir.Str(), args[2]);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(kMainProgramFixedArgs[i].Str(), args[3 + i]) << i;
+        for (int pair = 0; pair < 4; ++pair) {
+            EXPECT_EQ(kMainProgramFixedArgs[4 + 2 * pair].Str() + L"\x2261" + kMainProgramFixedArgs[5 + 2 * pair].Str(),
+                      args[7 + pair]);
+        }
+        EXPECT_EQ(g_strServerAddress.Str() + L"\x2261" + g_strServerPort.Str(), args[11]);
+        EXPECT_EQ(kMainProgramFixedArgs[12].Str() + L"\x2261" + kMainProgramFixedArgs[13].Str(), args[12]);
     }
-    EXPECT_EQ(g_strServerAddress.Str() + L"\x2261" + g_strServerPort.Str(), args[11]);
-    EXPECT_EQ(kMainProgramFixedArgs[12].Str() + L"\x2261" + kMainProgramFixedArgs[13].Str(), args[12]);
 }
 
-TEST(MainCommandLine, ValuesGoInUnescaped) {
-    // No escapes: a trailing backslash in the folder swallows the closing quote when the
-    // line is split again. The launcher directory never has one; this pins the format.
-    CString line = BuildMainCommandLine(L"a\"b", L"C:\\dir\\");
-    EXPECT_EQ(0, line.Find(L"\"a\"b\" \"kwdmet508341\" \"C:\\dir\\\" "));
-    EXPECT_EQ(-1, line.Find(L"\\\\"));
+TEST(MainCommandLine, OnlyBackslashesBeforeAClosingQuoteAreDoubled) {
+    // Two at the end become four; the inner ones and a quote inside a value stay as they are.
+    CString line = BuildMainCommandLine(L"a\"b", L"C:\\dir\\sub\\\\", g_strServerAddress, g_strServerPort);
+    EXPECT_EQ(0, line.Find(L"\"a\"b\" \"kwdmet508341\" \"C:\\dir\\sub\\\\\\\\\" "));
     EXPECT_NE(L' ', line[0]);
     EXPECT_EQ(L'"', line[line.GetLength() - 1]);
 }

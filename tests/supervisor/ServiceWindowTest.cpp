@@ -105,7 +105,7 @@ TEST_F(ServiceStart, StartsOnceWithTheExactCommandLineAndRefusesASecond) {
     ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\Sevra.exe").c_str(), dir.file(L"Sevra.exe").c_str(), FALSE));
     const COleDateTime today = COleDateTime::GetCurrentTime();
 
-    EXPECT_TRUE(StartServiceWindow(dir.path().c_str()));
+    EXPECT_TRUE(StartServiceWindow(dir.path().c_str(), g_strServerAddress, g_strServerPort));
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(IsProcessRunning(L"Sevra.exe")) << "listed as soon as it was started";
 
@@ -118,7 +118,7 @@ TEST_F(ServiceStart, StartsOnceWithTheExactCommandLineAndRefusesASecond) {
                                                      L"6629", token, L"Velmora");
     EXPECT_EQ(LoggedCommandLine(log, 10000), expected.Str());
 
-    EXPECT_FALSE(StartServiceWindow(dir.path().c_str()));
+    EXPECT_FALSE(StartServiceWindow(dir.path().c_str(), g_strServerAddress, g_strServerPort));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, L"重复打开在线客服窗口提示");
     EXPECT_EQ(boxes.boxes[0].text, L"会话窗口已打开，请不要重复打开！");
@@ -129,7 +129,7 @@ TEST_F(ServiceStart, StartsOnceWithTheExactCommandLineAndRefusesASecond) {
 }
 
 TEST_F(ServiceStart, AMissingProgramIsReported) {
-    EXPECT_FALSE(StartServiceWindow(dir.path().c_str()));
+    EXPECT_FALSE(StartServiceWindow(dir.path().c_str(), g_strServerAddress, g_strServerPort));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, L"软件加载提示");
     EXPECT_EQ(boxes.boxes[0].text, L"加载失败！\n请尝试重启软件！");

@@ -207,20 +207,29 @@ protected:
 
 TEST_F(UpdaterStart, MissingUpdaterIsReportedOnlyWhenAsked) {
     ASSERT_TRUE(WriteBytes(marker, Marker("6")));
-    EXPECT_FALSE(Start(false));
-    EXPECT_TRUE(boxes.boxes.empty());
+    // No updater at all, then a folder of its name (which the shell would open in a
+    // file window): neither is an updater that can start.
+    for (bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "folder" : "nothing");
+        if (folder) {
+            ASSERT_TRUE(MakeFolder(updater));
+        }
+        boxes.boxes.clear();
+        EXPECT_FALSE(Start(false));
+        EXPECT_TRUE(boxes.boxes.empty());
 
-    EXPECT_FALSE(Start(true));
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, kUpdaterTitle);
-    EXPECT_EQ(boxes.boxes[0].text, L"升级程序加载失败！\n文件丢失。");
-    EXPECT_EQ(boxes.boxes[0].owner, nullptr);
-    EXPECT_TRUE(Exists(marker)) << "the request stays for the next run";
+        EXPECT_FALSE(Start(true));
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].title, kUpdaterTitle);
+        EXPECT_EQ(boxes.boxes[0].text, L"升级程序加载失败！\n文件丢失。");
+        EXPECT_EQ(boxes.boxes[0].owner, nullptr);
+        EXPECT_TRUE(Exists(marker)) << "the request stays for the next run";
+    }
 }
 
-TEST_F(UpdaterStart, StartsTheUpdaterWithoutArgumentsAndRemovesTheMarker) {
+TEST_F(UpdaterStart, StartsTheUpdaterWithoutArgumentsAndRemovesTheMarkerEvenReadOnly) {
     InstallUpdater();
-    ASSERT_TRUE(WriteBytes(marker, Marker("6")));
+    ASSERT_TRUE(MakeFile(marker, FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(Start());
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_FALSE(Exists(marker));
@@ -272,6 +281,7 @@ TEST_F(UpdaterStart, AnUpdaterThatCannotStartIsReportedAndTheMarkerKept) {
     const std::wstring prefix = L"升级程序加载失败！\n";
     EXPECT_EQ(boxes.boxes[0].text.compare(0, prefix.size(), prefix), 0) << boxes.boxes[0].text.c_str();
     EXPECT_EQ(boxes.boxes[0].text.find(dir.path()), std::wstring::npos) << "no path reaches the user";
+    EXPECT_EQ(boxes.boxes[0].text.find(L"%1"), std::wstring::npos) << "the system's placeholder is filled";
     EXPECT_TRUE(Exists(marker));
     EXPECT_FALSE(Exists(log));
 }

@@ -156,7 +156,7 @@ TEST_F(VerificationTest, VerifiedProgramCannotBeChangedUntilItHasStarted) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(m_dir.file(L"moved.exe").c_str()));
 
     CMainProgramRun run;
-    ASSERT_TRUE(run.Start(program, BuildMainCommandLine(program.path, m_context.appDir)).ok());
+    ASSERT_TRUE(run.Start(program, BuildMainCommandLine(program.path, m_context.appDir, g_strServerAddress, g_strServerPort)).ok());
     EXPECT_FALSE(program.file) << "let go once started";
     EXPECT_EQ(0u, run.WaitForExit());
     const std::string log = ReadBytes(m_dir.file(L"kestrun.log"));

@@ -54,6 +54,33 @@ TempDir::~TempDir() {
     if (!m_path.empty()) RemoveTree(m_path);
 }
 
+HeldFile::HeldFile(const std::wstring& path, DWORD holdMs) {
+    // Built beside the test programs; the component tests live one folder further down.
+    std::wstring helper = ProgramDirectory() + L"\\filehold.exe";
+    if (GetFileAttributesW(helper.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const std::wstring dir = ProgramDirectory();
+        helper = dir.substr(0, dir.find_last_of(L'\\')) + L"\\filehold.exe";
+    }
+    std::wstringstream name;
+    name << L"velmora-filehold-" << GetCurrentProcessId() << L"-" << GetTickCount();
+    UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, name.str().c_str()));
+    std::wstring commandLine = L"\"" + helper + L"\" \"" + path + L"\" " + std::to_wstring(holdMs) + L" " + name.str();
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    if (!ready || !CreateProcessW(helper.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                  nullptr, &si, m_process.put())) {
+        return;
+    }
+    HANDLE waitFor[2] = {ready.get(), m_process.process()};
+    m_held = WaitForMultipleObjects(2, waitFor, FALSE, 120000) == WAIT_OBJECT_0;
+}
+
+HeldFile::~HeldFile() {
+    if (!m_process.process()) return;
+    if (WaitForSingleObject(m_process.process(), 0) == WAIT_TIMEOUT) TerminateProcess(m_process.process(), 1);
+    WaitForSingleObject(m_process.process(), 5000);
+}
+
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/CString.h"
+#include "framework/Handles.h"
 #include "framework/Presenters.h"
 
 // Records every box (owner, title, text, style) and answers from a script; without a
@@ -62,6 +63,22 @@ public:
 
 private:
     std::wstring m_path;
+};
+
+// Another program (tools/filehold) holding a file open without sharing anything, from
+// when the constructor returns for about `holdMs`; ended at the latest when the object goes.
+class HeldFile {
+public:
+    HeldFile(const std::wstring& path, DWORD holdMs);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool held() const { return m_held; }
+    DWORD pid() const { return m_process.get().dwProcessId; }
+
+private:
+    UniqueProcessInformation m_process;
+    bool m_held = false;
 };
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes);

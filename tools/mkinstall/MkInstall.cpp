@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "KestpakFormat.h"
-#include "app/Globals.h"
+#include "util/InstallationNames.h"
 #include "framework/Codepage.h"
 #include "framework/Handles.h"
 #include "util/DigestCodec.h"

@@ -15,3 +15,11 @@
 #define VELMORA_MAIN_ARG_12 L"queue"
 #define VELMORA_MAIN_ARG_13 L"svc"
 #define VELMORA_MAIN_ARG_14 L"tcp"
+
+#include "framework/CString.h"
+
+// Position 1 of the main program's command line.
+extern const CString kLaunchToken;
+// The strings above, in order, for positions 3 to 10 and 12.
+constexpr int kMainProgramFixedArgCount = 14;
+extern const CString kMainProgramFixedArgs[kMainProgramFixedArgCount];
