@@ -370,13 +370,15 @@ bool ExtractFile(const std::string& packagePath, const std::string& password, co
     // Write beside the target, then replace it in one step: the previous file stays
     // whole until the new one is complete and verified.
     RemoveStaleTempFiles(wideDir.back() == L'\\' ? wideDir.substr(0, wideDir.size() - 1) : wideDir);
+    // The guard goes first so that it outlives the handle: a file still open could not
+    // be deleted.
+    TempFileGuard guard(tempPath);
     UniqueFile out(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                nullptr));
     if (!out) {
         error = TextWithCode(L"无法在目标文件夹中创建临时文件", GetLastError());
         return false;
     }
-    TempFileGuard guard(tempPath);
 
     std::vector<uint8_t> buffer(kBufferSize);
     Md5 md5;

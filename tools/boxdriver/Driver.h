@@ -48,6 +48,8 @@ public:
     // The next message box not reported before (of any process but the test, or only of
     // process `onlyPid`), or nothing when none appears within the time.
     std::optional<SeenBox> WaitForBox(DWORD timeoutMs, DWORD onlyPid = 0);
+    // A box that this driver is to leave alone (another process's, watched elsewhere).
+    void IgnoreBox(HWND box) { m_reported.push_back(box); }
     // Waits for the process to end; true with its exit code when it did.
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
     // Ends the process if it still runs (and answers nothing).
