@@ -20,6 +20,23 @@ CRuntimeComponent::CRuntimeComponent() : m_hModule(nullptr), m_pWrapper(nullptr)
 
 CRuntimeComponent::~CRuntimeComponent() { Unload(); }
 
+namespace {
+// The library could not be loaded: error 126 means it, or a library it needs (the VC++
+// runtime), is missing.
+void ReportLoadFailure(DWORD error) {
+    if (error == ERROR_MOD_NOT_FOUND) {
+        ShowWarningBox(L"本机Windows操作系统缺少微软VC++运行库，软件无法正常加载，请下载安装VC++运行库后再打开软件！\n"
+                       L"如果下载或安装失败，请咨询软件服务人员。",
+                       L"运行环境检测提示", nullptr);
+        WebPagePresenter().Open(kVcRedistDownloadPage);
+    } else {
+        CString text;
+        text.Format(L"运行库加载失败，错误码：%u", static_cast<unsigned>(error));
+        ShowWarningBox(text, L"初始化提示", nullptr);
+    }
+}
+}  // namespace
+
 bool CRuntimeComponent::IsIntact(const ComponentLocation& where) const {
     const CString names[2] = {kComponentLibFile, kComponentApiFile};
     const CString expected[2] = {where.libDigest, where.apiDigest};
@@ -67,18 +84,13 @@ bool CRuntimeComponent::Load(const ComponentLocation& where) {
     const DWORD error = m_hModule ? ERROR_SUCCESS : GetLastError();
     RunLog(L"component load: error %u", static_cast<unsigned>(error));
     if (!m_hModule) {
-        if (error == ERROR_MOD_NOT_FOUND) {
-            ShowWarningBox(L"本机Windows操作系统缺少微软VC++运行库，软件无法正常加载，请下载安装VC++运行库后再打开软件！\n"
-                           L"如果下载或安装失败，请咨询软件服务人员。",
-                           L"运行环境检测提示", nullptr);
-            WebPagePresenter().Open(kVcRedistDownloadPage);
-        } else {
-            CString text;
-            text.Format(L"运行库加载失败，错误码：%u", static_cast<unsigned>(error));
-            ShowWarningBox(text, L"初始化提示", nullptr);
-        }
+        ReportLoadFailure(error);
         return false;
     }
+    return CreateObject();
+}
+
+bool CRuntimeComponent::CreateObject() {
 
     // GetProcAddress hands out a generic function pointer; the factory's true type is
     // restored through an intermediate void pointer.

@@ -67,6 +67,8 @@ public:
 
 private:
     bool IsIntact(const ComponentLocation& where) const;
+    // Looks the factory up and makes the object; frees the library when that fails.
+    bool CreateObject();
     bool m_bFailedVerification = false;
 };
 
