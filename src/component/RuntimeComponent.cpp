@@ -91,7 +91,6 @@ bool CRuntimeComponent::Load(const ComponentLocation& where) {
 }
 
 bool CRuntimeComponent::CreateObject() {
-
     // GetProcAddress hands out a generic function pointer; the factory's true type is
     // restored through an intermediate void pointer.
     FARPROC proc = GetProcAddress(m_hModule, "CreateWrapper");
