@@ -11,7 +11,7 @@
 
 # Where scripts/setup keeps the static qemu-i386: outside the build folder, so that a clean
 # build does not fetch it again.
-VELMORA_QEMU_I386="${VELMORA_QEMU_I386:-${XDG_CACHE_HOME:-$HOME/.cache}/velmora/qemu-i386}"
+VELMORA_QEMU_I386="${VELMORA_QEMU_I386:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/velmora/qemu-i386}"
 
 # True when this process can run an i386 program (the 32-bit dynamic loader is the
 # smallest one at hand; it comes with wine32's C library).
