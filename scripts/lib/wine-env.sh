@@ -2,6 +2,31 @@
 # a dedicated Wine prefix inside the build tree, a Chinese locale (code page 936, as on
 # the users' machines), a virtual display when there is none, a persistent wine server.
 
+# --- Machines whose kernel cannot run 32-bit programs ---------------------------------
+# Wine starts our 32-bit Windows programs through its i386 Linux loader, so the kernel must
+# run i386 ELF programs. Some kernels are built without that ("Exec format error"). There
+# scripts/setup keeps a private static qemu-i386, and the scripts that use Wine run
+# themselves again under scripts/lib/i386-ns, which hands i386 programs to that qemu in a
+# private namespace only. Where 32-bit programs run natively none of this is used.
+
+# Where scripts/setup keeps the static qemu-i386: outside the build folder, so that a clean
+# build does not fetch it again.
+VELMORA_QEMU_I386="${VELMORA_QEMU_I386:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/velmora/qemu-i386}"
+
+# True when this process can run an i386 program (the 32-bit dynamic loader is the
+# smallest one at hand; it comes with wine32's C library).
+velmora_i386_runs() {
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# Runs the calling script again under scripts/lib/i386-ns when 32-bit programs cannot run
+# here; otherwise returns at once. Call as: velmora_i386_reenter "$0" "$@"
+velmora_i386_reenter() {
+    if velmora_i386_runs || [ -n "${VELMORA_I386_NS:-}" ]; then return 0; fi
+    echo "this kernel cannot run 32-bit programs: running Wine through qemu-i386 in a private namespace" >&2
+    exec "$(dirname "${BASH_SOURCE[0]}")/i386-ns" "$@"
+}
+
 velmora_wine_env() {   # <build dir>
     local build="$1"
     export WINEPREFIX="$build/wineprefix"
@@ -33,6 +58,11 @@ velmora_display_up() {
 # Creates the prefix once (reused afterwards) and starts a persistent wine server.
 velmora_wine_up() {   # <build dir>
     local build="$1"
+    if ! velmora_i386_runs; then
+        echo "Wine cannot run here: this kernel does not run 32-bit programs." >&2
+        echo "  Run the command through scripts/lib/i386-ns (after scripts/setup), e.g. scripts/lib/i386-ns bash" >&2
+        return 1
+    fi
     velmora_wine_env "$build"
     velmora_display_up
     if [ ! -f "$WINEPREFIX/.velmora-ready" ]; then
@@ -41,12 +71,22 @@ velmora_wine_up() {   # <build dir>
         wineboot -i >/dev/null 2>&1 || true
         wineserver -w
         # Dialog and message-box fonts map to the CJK font the set-up installed, so
-        # that the Chinese texts render as glyphs whatever Wine's defaults are.
-        local face
-        for face in "MS Shell Dlg" "MS Shell Dlg 2" "SimSun" "SimHei" "Microsoft YaHei" "KaiTi" "楷体"; do
-            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-                /v "$face" /t REG_SZ /d "WenQuanYi Zen Hei" /f >/dev/null 2>&1
-        done
+        # that the Chinese texts render as glyphs whatever Wine's defaults are. One
+        # import rather than one 'reg add' per face: every Wine process start is costly,
+        # very much so where 32-bit programs run through qemu.
+        local face reg="$WINEPREFIX/fonts.reg"
+        {
+            printf '\xff\xfe'   # UTF-16LE byte order mark, as reg files with Chinese names need
+            {
+                printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+                printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
+                for face in "MS Shell Dlg" "MS Shell Dlg 2" "SimSun" "SimHei" "Microsoft YaHei" "KaiTi" "楷体"; do
+                    printf '"%s"="WenQuanYi Zen Hei"\r\n' "$face"
+                done
+            } | iconv -f UTF-8 -t UTF-16LE
+        } > "$reg"
+        wine reg import "Z:${reg//\//\\}" >/dev/null 2>&1   # Z: is the Unix root
+        rm -f "$reg"
         wineserver -w
         touch "$WINEPREFIX/.velmora-ready"
     fi
