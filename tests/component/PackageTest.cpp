@@ -136,7 +136,11 @@ TEST_F(PackageExtract, LeftoversOfEndedWritersGoAndAHeldTargetIsWaitedFor) {
     // written; a live writer's temporary file stays, one whose writer ended goes.
     HeldFile scanner(target(), 300);
     ASSERT_TRUE(scanner.held());
-    const std::wstring live = targetDir.file(L"Other.dat." + std::to_wstring(scanner.pid()) + L".kpxtmp");
+    // A writer that stays alive for the whole test (it is ended when the test ends).
+    ASSERT_TRUE(WriteBytes(targetDir.file(L"writer.lock"), ""));
+    HeldFile writer(targetDir.file(L"writer.lock"), 120000);
+    ASSERT_TRUE(writer.held());
+    const std::wstring live = targetDir.file(L"Other.dat." + std::to_wstring(writer.pid()) + L".kpxtmp");
     ASSERT_TRUE(WriteBytes(live, "being written"));
     STARTUPINFOW si = {};
     si.cb = sizeof si;
