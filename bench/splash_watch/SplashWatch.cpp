@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "RuntimesPresent.h"
 #include "framework/Codepage.h"
 #include "framework/Handles.h"
 
@@ -50,6 +51,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::wstring install = argv[1];
+    RuntimesPresent runtimes;
     const std::wstring hold = install + L"\\kestrun.hold";
     const std::wstring log = install + L"\\kestrun.log";
     DeleteFileW(log.c_str());
@@ -69,7 +71,8 @@ int wmain(int argc, wchar_t** argv) {
     bool everVisible = false, lastVisible = false;
     int statusChanges = 0;
     std::string lastStatus;
-    while (!Exists(log) && WaitForSingleObject(pi.process(), 100) == WAIT_TIMEOUT) {
+    while (!Exists(log) && GetTickCount() - started < 180000 &&
+           WaitForSingleObject(pi.process(), 100) == WAIT_TIMEOUT) {
         Finder finder = {pi.get().dwProcessId, nullptr};
         EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&finder));
         if (!finder.found) continue;
