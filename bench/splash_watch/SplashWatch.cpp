@@ -37,9 +37,11 @@ BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Read without sending the launcher a message: its thread does not answer while it waits
+// for the main program.
 std::string StatusOf(HWND dialog) {
     wchar_t text[256] = {};
-    GetDlgItemTextW(dialog, kStatusControl, text, 256);
+    GetWindowTextW(GetDlgItem(dialog, kStatusControl), text, 256);
     return ToUtf8(text);
 }
 
