@@ -31,7 +31,6 @@ public:
     // Blocks until the digest is over and gives it.
     const CString& Result();
     // The handle the file was digested through, when it was kept; valid after Result.
-    UniqueFile TakeFile() { return std::move(m_file); }
     HANDLE File() const { return m_file.get(); }
     void Abandon();
 
