@@ -38,6 +38,16 @@ void RestrictDllSearch() {
 
 BOOL DEZMfcApp::InitInstance() {
     RestrictDllSearch();
+    // The digests the start sequence will need start before anything else, so that they
+    // run while the libraries of the window are loaded and the checks and the window are
+    // set up. Whatever is not taken by the time start-up ends is abandoned, also when a
+    // second copy or a failed check ends it early.
+    const CString launcherDir = GetLauncherDirectory();
+    PrefetchStartupDigests(launcherDir, StartupDigests());
+    struct AbandonDigests {
+        ~AbandonDigests() { StartupDigests().AbandonAll(); }
+    } abandonDigests;
+
     INITCOMMONCONTROLSEX icc = {};
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_WIN95_CLASSES;
@@ -58,13 +68,7 @@ BOOL DEZMfcApp::InitInstance() {
         return FALSE;
     }
 
-    g_strAppDir = GetLauncherDirectory();
-    // The digests the start sequence will need run while the checks and the window are
-    // set up; whatever is not taken by the time start-up ends is abandoned.
-    PrefetchStartupDigests(g_strAppDir, StartupDigests());
-    struct AbandonDigests {
-        ~AbandonDigests() { StartupDigests().AbandonAll(); }
-    } abandonDigests;
+    g_strAppDir = launcherDir;
 
     if (!CheckRuntimeEnvironment()) return FALSE;
     if (!CheckInstallation()) return FALSE;

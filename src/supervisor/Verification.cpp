@@ -110,13 +110,17 @@ bool IsSameFile(HANDLE a, HANDLE b) {
 }
 
 void PrefetchStartupDigests(const CString& appDir, CDigestPrefetch& prefetch) {
+    // The two large files first: they take longest.
     prefetch.Start(JoinPath(appDir, kProgramPackageFile), FILE_SHARE_READ, false);
-    prefetch.Start(JoinPath(appDir, kComponentLibFile), kShareComponent, false);
-    prefetch.Start(JoinPath(appDir, kComponentApiFile), kShareComponent, false);
     const CString programPath = JoinPath(appDir, kMainProgramFile);
     const CString cachePath = JoinPath(appDir, kMainProgramCacheFile);
     prefetch.Start(FileExists(programPath) || !FileExists(cachePath) ? programPath : cachePath,
                    kShareProgramWhileRenamed, true);
+    prefetch.Start(JoinPath(appDir, kComponentLibFile), kShareComponent, false);
+    prefetch.Start(JoinPath(appDir, kComponentApiFile), kShareComponent, false);
+    // The caller goes on to load the window's libraries; the digests must be under way
+    // before that, or they would wait for it.
+    prefetch.WaitUntilRunning();
 }
 
 LaunchOutcome VerifyDataFiles(const VerificationContext& context) {

@@ -1,18 +1,36 @@
 #include "util/DigestTask.h"
 
+namespace {
+const unsigned long long kDigestOnThreadFrom = 1024 * 1024;
+}  // namespace
+
 CDigestTask::CDigestTask(const CString& path, DWORD share, bool keepOpen) : m_path(path), m_keepOpen(keepOpen) {
     m_file.reset(CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!m_file) return;
     LARGE_INTEGER size = {};
     if (GetFileSizeEx(m_file.get(), &size)) m_progress.total = static_cast<unsigned long long>(size.QuadPart);
-    m_thread.reset(CreateThread(nullptr, 0, &CDigestTask::Run, this, 0, nullptr));
+    // A small file is digested here and now: a thread would cost more than its digest.
+    if (m_progress.total < kDigestOnThreadFrom) {
+        m_digest = GetOpenFileMd5(m_file.get(), &m_progress, &m_cancel);
+        return;
+    }
+    m_running.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (m_running) m_thread.reset(CreateThread(nullptr, 0, &CDigestTask::Run, this, 0, nullptr));
     if (!m_thread) m_digest = GetOpenFileMd5(m_file.get(), &m_progress, &m_cancel);  // no thread: here and now
+}
+
+void CDigestTask::WaitUntilRunning() const {
+    if (!m_thread) return;
+    HANDLE started[] = {m_running.get(), m_thread.get()};
+    WaitForMultipleObjects(2, started, FALSE, INFINITE);
 }
 
 CDigestTask::~CDigestTask() { Abandon(); }
 
 DWORD WINAPI CDigestTask::Run(void* self) {
     CDigestTask* task = static_cast<CDigestTask*>(self);
+    PrepareDigestProvider();
+    SetEvent(task->m_running.get());
     task->m_digest = GetOpenFileMd5(task->m_file.get(), &task->m_progress, &task->m_cancel);
     return 0;
 }
@@ -37,6 +55,11 @@ void CDigestPrefetch::Start(const CString& path, DWORD share, bool keepOpen) {
     std::unique_ptr<CDigestTask> task(new CDigestTask(path, share, keepOpen));
     std::lock_guard<std::mutex> hold(m_lock);
     m_tasks.push_back(std::move(task));
+}
+
+void CDigestPrefetch::WaitUntilRunning() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    for (const auto& task : m_tasks) task->WaitUntilRunning();
 }
 
 std::unique_ptr<CDigestTask> CDigestPrefetch::Take(const CString& path) {

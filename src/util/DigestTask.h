@@ -28,6 +28,10 @@ public:
     // Signalled once the digest is over; null when nothing runs.
     HANDLE DoneEvent() const { return m_thread.get(); }
     const DigestProgress& Progress() const { return m_progress; }
+    // Returns once the worker runs with the hash provider loaded (or is over). A thread
+    // not yet started waits for every library that other threads load meanwhile: starting
+    // a thread and loading a library take the same system lock.
+    void WaitUntilRunning() const;
     // Blocks until the digest is over and gives it.
     const CString& Result();
     // The handle the file was digested through, when it was kept; valid after Result.
@@ -40,6 +44,7 @@ private:
     CString m_path;
     bool m_keepOpen;
     UniqueFile m_file;
+    UniqueHandle m_running;
     UniqueHandle m_thread;
     CString m_digest;
     DigestProgress m_progress;
@@ -51,6 +56,8 @@ private:
 class CDigestPrefetch {
 public:
     void Start(const CString& path, DWORD share, bool keepOpen);
+    // Returns once every task started runs (CDigestTask::WaitUntilRunning).
+    void WaitUntilRunning();
     // The task for `path` (compared without case), or null; the caller owns it from now.
     std::unique_ptr<CDigestTask> Take(const CString& path);
     // Stops and forgets every task not taken.

@@ -33,6 +33,8 @@ CString HexUpper(const BYTE* value, DWORD length) {
 }
 }  // namespace
 
+void PrepareDigestProvider() { SharedProvider(); }
+
 CString GetOpenFileMd5(HANDLE file, DigestProgress* progress, const std::atomic<bool>* cancel) {
     HCRYPTPROV provider = SharedProvider();
     if (!provider) return CString();

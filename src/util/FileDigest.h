@@ -18,6 +18,10 @@ struct DigestProgress {
     std::atomic<unsigned long long> total{0};
 };
 
+// Loads the hash provider that every digest of the run shares, if not yet done. Threads
+// that call this before anything else load no library while they hash.
+void PrepareDigestProvider();
+
 // The same digest through a file already open for reading, from its first byte. Reads
 // stop early (with the empty string) once `cancel` is set; `progress` counts the bytes.
 CString GetOpenFileMd5(HANDLE file, DigestProgress* progress = nullptr, const std::atomic<bool>* cancel = nullptr);

@@ -16,13 +16,17 @@ const DWORD kCapBytes = 1024 * 1024;
 
 std::mutex g_logLock;  // digests run on worker threads; lines must not interleave
 CString g_overridePath;
+CString g_defaultPath;  // found once per run: the shell's folder lookup is slow
 
+// Called with g_logLock held.
 CString DefaultPath() {
+    if (!g_defaultPath.IsEmpty()) return g_defaultPath;
     wchar_t base[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base))) return CString();
     CString folder = CString(base) + L"\\Velmora";
     CreateDirectoryW(folder, nullptr);
-    return folder + L"\\launcher.log";
+    g_defaultPath = folder + L"\\launcher.log";
+    return g_defaultPath;
 }
 
 // Opens for appending, sharing everything so that support can read the file (and another
