@@ -16,33 +16,34 @@ const CString kNetFx4DownloadPage = L"https://www.microsoft.com/zh-cn/download/c
 
 namespace {
 const wchar_t* AnswerText(int answer) { return answer == IDNO ? L"no" : answer == IDYES ? L"yes" : L"neither"; }
+
+// Asks whether start-up goes on without a missing runtime. No opens the runtime's download
+// page and ends start-up; any other answer goes on.
+bool UserGoesOnWithout(const wchar_t* question, const wchar_t* runtime, const CString& downloadPage) {
+    const int answer = ShowYesNoBox(question, L"运行环境检测提示", nullptr);
+    RunLog(L"check: the user answered %ls to going on without %ls", AnswerText(answer), runtime);
+    if (answer != IDNO) return true;
+    WebPagePresenter().Open(downloadPage);
+    return false;
+}
 }  // namespace
 
 bool CheckRuntimeEnvironment() {
     g_bNetFx4Installed = IsNetFramework4Installed();
     RunLog(L"check: .NET Framework 4 %ls", g_bNetFx4Installed ? L"present" : L"missing");
-    if (!g_bNetFx4Installed) {
-        int answer = ShowYesNoBox(
+    if (!g_bNetFx4Installed &&
+        !UserGoesOnWithout(
             L"电脑上可能缺少.Net Framework4.0 运行环境，请进入微软官网下载安装.Net Framework4.0或以上版本后再尝试运行本软件！\n是否继续？",
-            L"运行环境检测提示", nullptr);
-        RunLog(L"check: the user answered %ls to going on without .NET Framework 4", AnswerText(answer));
-        if (answer == IDNO) {
-            WebPagePresenter().Open(kNetFx4DownloadPage);
-            return false;
-        }
+            L".NET Framework 4", kNetFx4DownloadPage)) {
+        return false;
     }
 
     g_bVcRuntimeInstalled = IsVcRuntimeInstalled();
     RunLog(L"check: VC++ runtime %ls", g_bVcRuntimeInstalled ? L"present" : L"missing or too old");
-    if (!g_bVcRuntimeInstalled) {
-        int answer = ShowYesNoBox(
-            L"本机Windows操作系统缺少微软 VC++2015运行库，软件可能无法正确加载，建议安装后再打开软件！\n是否继续？",
-            L"运行环境检测提示", nullptr);
-        RunLog(L"check: the user answered %ls to going on without the VC++ runtime", AnswerText(answer));
-        if (answer == IDNO) {
-            WebPagePresenter().Open(kVcRedistDownloadPage);
-            return false;
-        }
+    if (!g_bVcRuntimeInstalled &&
+        !UserGoesOnWithout(L"本机Windows操作系统缺少微软 VC++2015运行库，软件可能无法正确加载，建议安装后再打开软件！\n是否继续？",
+                           L"the VC++ runtime", kVcRedistDownloadPage)) {
+        return false;
     }
 
     UpdateUiFontFace();
