@@ -42,9 +42,7 @@ bool CRuntimeComponent::IsIntact(const ComponentLocation& where) const {
     const CString expected[2] = {where.libDigest, where.apiDigest};
     for (int i = 0; i < 2; ++i) {
         const CString path = JoinPath(where.folder, names[i]);
-        std::unique_ptr<CDigestTask> task = where.prefetch ? where.prefetch->Take(path) : nullptr;
-        if (!task) task.reset(new CDigestTask(path, FILE_SHARE_READ, false));
-        const CString actual = task->Result();
+        const CString actual = TakeOrStartDigest(where.prefetch, path, FILE_SHARE_READ, false)->Result();
         RunLog(L"digest %ls: fixed %ls, actual %ls", names[i].GetString(), expected[i].GetString(),
                actual.GetString());
         if (actual != expected[i]) return false;

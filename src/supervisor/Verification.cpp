@@ -17,14 +17,8 @@ namespace {
 // the same file.
 const DWORD kShareProgramWhileRenamed = FILE_SHARE_READ | FILE_SHARE_DELETE;
 const DWORD kShareHeldProgram = FILE_SHARE_READ;
-const DWORD kShareComponent = FILE_SHARE_READ;
-
-std::unique_ptr<CDigestTask> DigestOf(const VerificationContext& context, const CString& path, DWORD share,
-                                      bool keepOpen) {
-    std::unique_ptr<CDigestTask> task = context.prefetch ? context.prefetch->Take(path) : nullptr;
-    if (!task) task.reset(new CDigestTask(path, share, keepOpen));
-    return task;
-}
+// The package and the component files: read by anyone, written by nobody meanwhile.
+const DWORD kShareDataFile = FILE_SHARE_READ;
 
 bool Await(const VerificationContext& context, CDigestTask& task, const wchar_t* what) {
     if (context.wait && task.DoneEvent() && WaitForSingleObject(task.DoneEvent(), 0) == WAIT_TIMEOUT) {
@@ -43,19 +37,20 @@ bool ReadRecorded(const CString& appDir, const wchar_t* key, CString& digest) {
 
 // Compares one file with an expected digest; Ok, Abandoned, or `differs`.
 LaunchOutcome Compare(const VerificationContext& context, const CString& name, const CString& expected,
-                      LaunchStatus differs, const wchar_t* what) {
-    std::unique_ptr<CDigestTask> task = DigestOf(context, JoinPath(context.appDir, name), kShareComponent, false);
-    if (!Await(context, *task, what)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
+                      LaunchStatus differs) {
+    std::unique_ptr<CDigestTask> task =
+        TakeOrStartDigest(context.prefetch, JoinPath(context.appDir, name), kShareDataFile, false);
+    if (!Await(context, *task, name)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
     const CString& actual = task->Result();
     RunLog(L"digest %ls: recorded %ls, actual %ls", name.GetString(), expected.GetString(), actual.GetString());
     return LaunchOutcome::Of(actual == expected ? LaunchStatus::Ok : differs);
 }
 
-// The verified program under its runnable name: the file digested through `digested`
-// must be the one now opened there, and its digest the recorded one.
-bool HoldIfVerified(std::unique_ptr<CDigestTask>& task, const CString& programPath, const CString& expected,
+// The verified program under its runnable name: the file digested through `task` must be
+// the one now opened there, and its digest the recorded one.
+bool HoldIfVerified(CDigestTask& task, const CString& programPath, const CString& expected,
                     CVerifiedProgram& program) {
-    const CString& actual = task->Result();
+    const CString& actual = task.Result();
     RunLog(L"digest %ls: recorded %ls, actual %ls", kMainProgramFile.GetString(), expected.GetString(),
            actual.GetString());
     if (actual.IsEmpty() || actual != expected) return false;
@@ -65,7 +60,7 @@ bool HoldIfVerified(std::unique_ptr<CDigestTask>& task, const CString& programPa
                static_cast<unsigned>(GetLastError()));
         return false;
     }
-    if (!IsSameFile(held.get(), task->File())) {
+    if (!IsSameFile(held.get(), task.File())) {
         RunLog(L"digest %ls: void, the file was replaced", kMainProgramFile.GetString());
         return false;
     }
@@ -88,8 +83,8 @@ LaunchOutcome ExtractAndVerify(const VerificationContext& context, const Extract
         return LaunchOutcome::Of(LaunchStatus::ProgramDigestUnrecorded);
     }
     // Digested under the runnable name straight away, denying renames and writers.
-    std::unique_ptr<CDigestTask> task(new CDigestTask(programPath, kShareHeldProgram, true));
-    if (!Await(context, *task, kMainProgramFile)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
+    CDigestTask task(programPath, kShareHeldProgram, true);
+    if (!Await(context, task, kMainProgramFile)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
     if (!HoldIfVerified(task, programPath, expected, program)) {
         return LaunchOutcome::Of(LaunchStatus::ExtractedProgramDiffers);
     }
@@ -111,13 +106,13 @@ bool IsSameFile(HANDLE a, HANDLE b) {
 
 void PrefetchStartupDigests(const CString& appDir, CDigestPrefetch& prefetch) {
     // The two large files first: they take longest.
-    prefetch.Start(JoinPath(appDir, kProgramPackageFile), FILE_SHARE_READ, false);
+    prefetch.Start(JoinPath(appDir, kProgramPackageFile), kShareDataFile, false);
     const CString programPath = JoinPath(appDir, kMainProgramFile);
     const CString cachePath = JoinPath(appDir, kMainProgramCacheFile);
     prefetch.Start(FileExists(programPath) || !FileExists(cachePath) ? programPath : cachePath,
                    kShareProgramWhileRenamed, true);
-    prefetch.Start(JoinPath(appDir, kComponentLibFile), kShareComponent, false);
-    prefetch.Start(JoinPath(appDir, kComponentApiFile), kShareComponent, false);
+    prefetch.Start(JoinPath(appDir, kComponentLibFile), kShareDataFile, false);
+    prefetch.Start(JoinPath(appDir, kComponentApiFile), kShareDataFile, false);
     // The caller goes on to load the window's libraries; the digests must be under way
     // before that, or they would wait for it.
     prefetch.WaitUntilRunning();
@@ -128,14 +123,11 @@ LaunchOutcome VerifyDataFiles(const VerificationContext& context) {
     if (!ReadRecorded(context.appDir, L"Apdbm5", expected)) {
         return LaunchOutcome::Of(LaunchStatus::PackageDigestUnrecorded);
     }
-    LaunchOutcome outcome =
-        Compare(context, kProgramPackageFile, expected, LaunchStatus::PackageDiffers, kProgramPackageFile);
+    LaunchOutcome outcome = Compare(context, kProgramPackageFile, expected, LaunchStatus::PackageDiffers);
     if (!outcome.ok()) return outcome;
-    outcome = Compare(context, kComponentLibFile, context.fixedLibDigest, LaunchStatus::ComponentLibDiffers,
-                      kComponentLibFile);
+    outcome = Compare(context, kComponentLibFile, context.fixedLibDigest, LaunchStatus::ComponentLibDiffers);
     if (!outcome.ok()) return outcome;
-    return Compare(context, kComponentApiFile, context.fixedApiDigest, LaunchStatus::ComponentApiDiffers,
-                   kComponentApiFile);
+    return Compare(context, kComponentApiFile, context.fixedApiDigest, LaunchStatus::ComponentApiDiffers);
 }
 
 LaunchOutcome PrepareMainProgram(const VerificationContext& context, const ExtractProgram& extract,
@@ -160,9 +152,9 @@ LaunchOutcome PrepareMainProgram(const VerificationContext& context, const Extra
         if (!ReadRecorded(context.appDir, L"Apexm5", expected)) {
             return LaunchOutcome::Of(LaunchStatus::ProgramDigestUnrecorded);
         }
-        if (!task) task = DigestOf(context, programPath, kShareProgramWhileRenamed, true);
+        if (!task) task = TakeOrStartDigest(context.prefetch, programPath, kShareProgramWhileRenamed, true);
         if (!Await(context, *task, kMainProgramFile)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
-        if (HoldIfVerified(task, programPath, expected, program)) return LaunchOutcome::Of(LaunchStatus::Ok);
+        if (HoldIfVerified(*task, programPath, expected, program)) return LaunchOutcome::Of(LaunchStatus::Ok);
     }
     // Missing or different: the package's copy replaces it, without a word to the user.
     // Nothing of the old file may stay open, or it could not be replaced.

@@ -9,14 +9,12 @@ CDigestTask::CDigestTask(const CString& path, DWORD share, bool keepOpen) : m_pa
     if (!m_file) return;
     LARGE_INTEGER size = {};
     if (GetFileSizeEx(m_file.get(), &size)) m_progress.total = static_cast<unsigned long long>(size.QuadPart);
-    // A small file is digested here and now: a thread would cost more than its digest.
-    if (m_progress.total < kDigestOnThreadFrom) {
-        m_digest = GetOpenFileMd5(m_file.get(), &m_progress, &m_cancel);
-        return;
+    if (m_progress.total >= kDigestOnThreadFrom) {
+        m_running.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (m_running) m_thread.reset(CreateThread(nullptr, 0, &CDigestTask::Run, this, 0, nullptr));
     }
-    m_running.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (m_running) m_thread.reset(CreateThread(nullptr, 0, &CDigestTask::Run, this, 0, nullptr));
-    if (!m_thread) m_digest = GetOpenFileMd5(m_file.get(), &m_progress, &m_cancel);  // no thread: here and now
+    // A small file (a thread would cost more than its digest), or no thread: here and now.
+    if (!m_thread) m_digest = GetOpenFileMd5(m_file.get(), &m_progress, &m_cancel);
 }
 
 void CDigestTask::WaitUntilRunning() const {
@@ -81,6 +79,13 @@ void CDigestPrefetch::AbandonAll() {
         tasks.swap(m_tasks);
     }
     for (auto& task : tasks) task->Abandon();
+}
+
+std::unique_ptr<CDigestTask> TakeOrStartDigest(CDigestPrefetch* prefetch, const CString& path, DWORD share,
+                                               bool keepOpen) {
+    std::unique_ptr<CDigestTask> task = prefetch ? prefetch->Take(path) : nullptr;
+    if (!task) task.reset(new CDigestTask(path, share, keepOpen));
+    return task;
 }
 
 CDigestPrefetch& StartupDigests() {

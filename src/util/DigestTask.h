@@ -68,5 +68,9 @@ private:
     std::vector<std::unique_ptr<CDigestTask>> m_tasks;
 };
 
+// The task `prefetch` (may be null) holds for `path`, or else a new one.
+std::unique_ptr<CDigestTask> TakeOrStartDigest(CDigestPrefetch* prefetch, const CString& path, DWORD share,
+                                               bool keepOpen);
+
 // The prefetched digests of this process.
 CDigestPrefetch& StartupDigests();
