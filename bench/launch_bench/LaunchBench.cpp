@@ -4,8 +4,9 @@
 //
 //   launch_bench.exe <installation folder> <folder with a direct copy of Kestrun.exe> [runs]
 //
-// Every figure is the median of `runs` measurements (default 5). The last line printed is
-// ratio=<launch latency / floor>.
+// Each of `runs` rounds (default 5) times a direct start, the two digests and a launch; the
+// figures printed are medians over the rounds. The last line printed is ratio=<median of
+// the per-round ratios launch latency / floor>.
 #include <windows.h>
 
 #include <algorithm>
@@ -81,60 +82,54 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring direct = argv[2];
     const int runs = argc > 3 ? std::max(1, _wtoi(argv[3])) : 5;
     RuntimesPresent runtimes;
+    const std::wstring package = install + L"\\Kestpak.da";
+    const std::wstring program = install + L"\\kstcache";
 
-    // Floor, part one: the main program started directly.
-    std::vector<double> directStarts;
+    // One round is one direct start, one pair of digests and one launch, back to back, so
+    // that a machine whose speed drifts moves the floor and the launch alike; the ratio is
+    // taken per round. The first round warms the caches up and is discarded.
+    std::vector<double> directStarts, digestTimes, launches, ratios;
     for (int i = 0; i <= runs; ++i) {
         double created = 0;
         if (!Run(direct + L"\\Kestrun.exe", direct, created)) {
             std::fprintf(stderr, "could not run Kestrun.exe directly\n");
             return 1;
         }
-        if (i > 0) directStarts.push_back(LastStart(direct + L"\\kestrun.log") - created);  // first run warms up
-    }
+        const double directMs = LastStart(direct + L"\\kestrun.log") - created;
 
-    // Floor, part two: the digests of the package and of the program, once each.
-    const std::wstring package = install + L"\\Kestpak.da";
-    const std::wstring program = install + L"\\kstcache";
-    std::vector<double> digestTimes;
-    for (int i = 0; i <= runs; ++i) {
-        double t0 = NowMs();
+        const double t0 = NowMs();
         CString a = GetFileMd5(package.c_str());
         CString b = GetFileMd5(program.c_str());
-        double t1 = NowMs();
+        const double digestMs = NowMs() - t0;
         if (a.IsEmpty() || b.IsEmpty()) {
             std::fprintf(stderr, "could not read the package or the program\n");
             return 1;
         }
-        if (i > 0) digestTimes.push_back(t1 - t0);
-    }
 
-    // The launcher: from its creation to the main program's start.
-    std::vector<double> launches;
-    for (int i = 0; i <= runs; ++i) {
-        double created = 0;
-        double before = LastStart(install + L"\\kestrun.log");
+        const double before = LastStart(install + L"\\kestrun.log");
         if (!Run(install + L"\\Velmora.exe", install, created)) {
             std::fprintf(stderr, "the launcher did not run to its end\n");
             return 1;
         }
-        double started = LastStart(install + L"\\kestrun.log");
+        const double started = LastStart(install + L"\\kestrun.log");
         if (started <= before) {
             std::fprintf(stderr, "the launcher did not start the main program\n");
             return 1;
         }
-        if (i > 0) launches.push_back(started - created);
+        if (i == 0) continue;
+        directStarts.push_back(directMs);
+        digestTimes.push_back(digestMs);
+        launches.push_back(started - created);
+        ratios.push_back((started - created) / (directMs + digestMs));
     }
 
-    const double directMs = Median(directStarts);
-    const double digestMs = Median(digestTimes);
-    const double launchMs = Median(launches);
-    const double floorMs = directMs + digestMs;
-    std::printf("runs=%d (medians, first run of each kind discarded)\n", runs);
-    std::printf("direct_start_ms=%.1f\n", directMs);
-    std::printf("digests_ms=%.1f\n", digestMs);
-    std::printf("floor_ms=%.1f\n", floorMs);
-    std::printf("launch_latency_ms=%.1f\n", launchMs);
-    std::printf("ratio=%.3f\n", floorMs > 0 ? launchMs / floorMs : 0.0);
+    std::printf("runs=%d (medians, first round discarded; ratio = median of the per-round ratios)\n", runs);
+    std::printf("direct_start_ms=%.1f\n", Median(directStarts));
+    std::printf("digests_ms=%.1f\n", Median(digestTimes));
+    std::printf("floor_ms=%.1f\n", Median(directStarts) + Median(digestTimes));
+    std::printf("launch_latency_ms=%.1f\n", Median(launches));
+    std::printf("ratio_min=%.3f ratio_max=%.3f\n", *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()));
+    std::printf("ratio=%.3f\n", Median(ratios));
     return 0;
 }
