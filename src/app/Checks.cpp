@@ -1,12 +1,10 @@
 #include "app/Checks.h"
 
-#include "ComponentDigests.h"
-
 #include "app/Directories.h"
 #include "app/Globals.h"
 #include "component/RuntimeComponent.h"
 #include "framework/Presenters.h"
-#include "util/DigestTask.h"
+#include "supervisor/OutcomeMessages.h"
 #include "util/FileHelpers.h"
 #include "util/MessageBox.h"
 #include "util/RegistryVersion.h"
@@ -17,14 +15,28 @@ const CString kNetFx4DownloadPage = L"https://www.microsoft.com/zh-cn/download/c
 namespace {
 const wchar_t* AnswerText(int answer) { return answer == IDNO ? L"no" : answer == IDYES ? L"yes" : L"neither"; }
 
+// Nothing of the installation stays open while the user reads a box: a digest not yet
+// taken is made again when a check needs it.
+void ReleaseInstallationFiles() { StartupDigests().AbandonAll(); }
+
 // Asks whether start-up goes on without a missing runtime. No opens the runtime's download
 // page and ends start-up; any other answer goes on.
 bool UserGoesOnWithout(const wchar_t* question, const wchar_t* runtime, const CString& downloadPage) {
+    ReleaseInstallationFiles();
     const int answer = ShowYesNoBox(question, L"运行环境检测提示", nullptr);
     RunLog(L"check: the user answered %ls to going on without %ls", AnswerText(answer), runtime);
     if (answer != IDNO) return true;
     WebPagePresenter().Open(downloadPage);
     return false;
+}
+
+void LoadComponent() {
+    const LaunchOutcome loaded = g_runtime.Load(StartupInstallation());
+    g_bRuntimeLoaded = loaded.ok();
+    RunLog(L"check: runtime component %ls", g_bRuntimeLoaded ? L"loaded" : L"not loaded");
+    if (MessageFor(loaded, g_strAppDir).text.IsEmpty()) return;
+    ReleaseInstallationFiles();
+    PresentOutcome(loaded, g_strAppDir);
 }
 }  // namespace
 
@@ -47,16 +59,7 @@ bool CheckRuntimeEnvironment() {
     }
 
     UpdateUiFontFace();
-
-    if (g_bNetFx4Installed) {
-        ComponentLocation where;
-        where.folder = g_strAppDir;
-        where.libDigest = VELMORA_COMPONENT_LIB_MD5;
-        where.apiDigest = VELMORA_COMPONENT_API_MD5;
-        where.prefetch = &StartupDigests();
-        g_bRuntimeLoaded = g_runtime.Load(where);
-        RunLog(L"check: runtime component %ls", g_bRuntimeLoaded ? L"loaded" : L"not loaded");
-    }
+    if (g_bNetFx4Installed) LoadComponent();
     return true;
 }
 
@@ -65,16 +68,18 @@ bool CheckInstallation() {
     RunLog(L"check: installation folder %ls", g_strAppDir.GetString());
     if (!desktop.IsEmpty() && desktop == g_strAppDir) {
         RunLog(L"check: the installation folder is the desktop; refused");
+        ReleaseInstallationFiles();
         ShowWarningBox(L"软件不可直接安装在电脑桌面！\n请卸载后重新安装！", L"初始化提示", nullptr);
         return false;
     }
 
-    for (const CString* name : {&kProgramPackageFile, &kComponentLibFile, &kComponentApiFile}) {
-        if (!FileExists(JoinPath(g_strAppDir, *name))) {
-            RunLog(L"check: %ls is missing; refused", name->GetString());
-            ShowWarningBox(L"缺少运行文件！\n请正确安装软件后再打开软件。", L"初始化提示", nullptr);
-            return false;
-        }
+    // The package and the component's files, in the order of their table.
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (!file.IsDataFile() || FileExists(JoinPath(g_strAppDir, file.name))) continue;
+        RunLog(L"check: %ls is missing; refused", file.name);
+        ReleaseInstallationFiles();
+        ShowWarningBox(L"缺少运行文件！\n请正确安装软件后再打开软件。", L"初始化提示", nullptr);
+        return false;
     }
     RunLog(L"check: installation complete");
     return true;

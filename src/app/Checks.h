@@ -1,8 +1,8 @@
 #pragma once
-#include "component/RuntimeComponent.h"
+#include "supervisor/OutcomeMessages.h"
 #include "framework/CString.h"
 
-// Download pages offered when a runtime is missing.
+// Download pages offered when a runtime is missing (the VC++ one: kVcRedistDownloadPage).
 extern const CString kNetFx4DownloadPage;
 
 // Asks about missing runtimes, fixes the UI font face and loads the component when the

@@ -9,6 +9,7 @@
 #include "component/RuntimeComponent.h"
 #include "supervisor/Verification.h"
 #include "ui/EIPMfcAppDlg.h"
+#include "util/InstallationNames.h"
 #include "util/MessageBox.h"
 #include "util/RegistryVersion.h"
 #include "util/RunLog.h"
@@ -34,16 +35,44 @@ void RestrictDllSearch() {
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
     if (set) set(LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
+
+// The process-wide state, read once, for the splash dialog and its launch.
+SplashSettings SplashSettingsOfThisRun() {
+    SplashSettings settings;
+    LaunchSettings& launch = settings.launch;
+    launch.installation = StartupInstallation();
+    launch.component = g_bRuntimeLoaded ? &g_runtime : nullptr;
+    launch.componentNotShipped = g_runtime.FailedVerification();
+    launch.websiteUrl = g_strWebsiteUrl;
+    launch.serverAddress = g_strServerAddress;
+    launch.serverPort = g_strServerPort;
+    launch.guard = &g_hAppMutex;
+    settings.uiFontFace = g_strUiFontFace;
+    return settings;
+}
 }  // namespace
 
 BOOL DEZMfcApp::InitInstance() {
     RestrictDllSearch();
-    // The digests the start sequence will need start before anything else, so that they
-    // run while the libraries of the window are loaded and the checks and the window are
-    // set up. Whatever is not taken by the time start-up ends is abandoned, also when a
-    // second copy or a failed check ends it early.
-    const CString launcherDir = GetLauncherDirectory();
-    PrefetchStartupDigests(launcherDir, StartupDigests());
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(AfxGetInstanceHandle(), self, MAX_PATH);
+    RunLog(L"launcher started: %ls, version %ls", self, GetLauncherFileVersion().GetString());
+
+    // One launcher per logon session, decided before anything of the installation is
+    // opened: a refused copy reads nothing and holds nothing while its box is up (it has
+    // also let go of the mutex by then). The guard is held for the life of the process; the
+    // system releases it when the process ends.
+    if (AcquireInstanceGuard(L"DEZ_App_Mutex", g_hAppMutex) == GuardResult::AnotherCopyRuns) {
+        ShowWarningBox(kProductName + L"已经在运行中！\n请在电脑任务栏查找软件图标打开主界面！", L"重复打开软件提示",
+                       nullptr);
+        return FALSE;
+    }
+
+    g_strAppDir = GetLauncherDirectory();
+    // The digests the start sequence will need start now, so that they run while the
+    // libraries of the window are loaded and the checks and the window are set up. Whatever
+    // is not taken by the time start-up ends is abandoned, also when a failed check ends it.
+    PrefetchStartupDigests(StartupInstallation());
     struct AbandonDigests {
         ~AbandonDigests() { StartupDigests().AbandonAll(); }
     } abandonDigests;
@@ -55,21 +84,6 @@ BOOL DEZMfcApp::InitInstance() {
 
     CWinApp::InitInstance();
 
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(AfxGetInstanceHandle(), self, MAX_PATH);
-    RunLog(L"launcher started: %ls, version %ls", self, GetLauncherFileVersion().GetString());
-
-    // One launcher per logon session. The guard is held for the life of the process; the
-    // system releases it when the process ends. A refused copy has already let go of the
-    // mutex when its box appears, so that it keeps nothing alive while the user reads.
-    if (AcquireInstanceGuard(L"DEZ_App_Mutex", g_hAppMutex) == GuardResult::AnotherCopyRuns) {
-        ShowWarningBox(kProductName + L"已经在运行中！\n请在电脑任务栏查找软件图标打开主界面！", L"重复打开软件提示",
-                       nullptr);
-        return FALSE;
-    }
-
-    g_strAppDir = launcherDir;
-
     if (!CheckRuntimeEnvironment()) return FALSE;
     if (!CheckInstallation()) return FALSE;
 
@@ -79,7 +93,7 @@ BOOL DEZMfcApp::InitInstance() {
     SetRegistryKey(L"应用程序向导生成的本地应用程序");
 
     {
-        CEIPMfcAppDlg dlg;
+        CEIPMfcAppDlg dlg(SplashSettingsOfThisRun());
         m_pMainWnd = &dlg;
         dlg.DoModal();
     }

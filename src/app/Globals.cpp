@@ -4,7 +4,6 @@
 
 #include "BuildSettings.h"
 
-
 CString g_strAppDir;
 UniqueOwnedMutex g_hAppMutex;
 BOOL g_bNetFx4Installed = TRUE;
@@ -25,4 +24,16 @@ void UpdateUiFontFace() {
     } catch (const std::exception&) {
         // The face keeps its previous value.
     }
+}
+
+CDigestPrefetch& StartupDigests() {
+    static CDigestPrefetch prefetch;
+    return prefetch;
+}
+
+Installation StartupInstallation() {
+    Installation installation;
+    installation.folder = g_strAppDir;
+    installation.prefetch = &StartupDigests();
+    return installation;
 }

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include "framework/CString.h"
 #include "framework/Handles.h"
+#include "util/DigestTask.h"
+#include "util/Installation.h"
 #include "util/InstallationNames.h"
 #include "util/MainProgramArgs.h"
 
@@ -20,3 +22,10 @@ extern CString g_strUiFontFace;      // face of the system's default GUI font
 
 // Puts the face name of DEFAULT_GUI_FONT into g_strUiFontFace (unchanged on failure).
 void UpdateUiFontFace();
+
+// The digests of the installation's files that start-up begins at once, so that they run
+// while the window is set up; taken by the checks that need them and abandoned once start-up
+// is over, and before any box appears.
+CDigestPrefetch& StartupDigests();
+// This launcher's installation: g_strAppDir, the shipped fixed digests, the start-up digests.
+Installation StartupInstallation();

@@ -1,133 +1,97 @@
 #include "component/RuntimeComponent.h"
 
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/Codepage.h"
-#include "framework/Presenters.h"
-#include "framework/Handles.h"
 #include "util/DigestTask.h"
 #include "util/FileHelpers.h"
 #include "util/InstallationNames.h"
 #include "util/RunLog.h"
-#include "util/MessageBox.h"
 
 CRuntimeComponent g_runtime;
 
-const CString kVcRedistDownloadPage = L"https://aka.ms/vs/17/release/vc_redist.x86.exe";
-
-CRuntimeComponent::CRuntimeComponent() : m_hModule(nullptr), m_pWrapper(nullptr) {}
-
-CRuntimeComponent::~CRuntimeComponent() { Unload(); }
-
 namespace {
-// The library could not be loaded: error 126 means it, or a library it needs (the VC++
-// runtime), is missing.
-void ReportLoadFailure(DWORD error) {
-    if (error == ERROR_MOD_NOT_FOUND) {
-        ShowWarningBox(L"本机Windows操作系统缺少微软VC++运行库，软件无法正常加载，请下载安装VC++运行库后再打开软件！\n"
-                       L"如果下载或安装失败，请咨询软件服务人员。",
-                       L"运行环境检测提示", nullptr);
-        WebPagePresenter().Open(kVcRedistDownloadPage);
-    } else {
-        CString text;
-        text.Format(L"运行库加载失败，错误码：%u", static_cast<unsigned>(error));
-        ShowWarningBox(text, L"初始化提示", nullptr);
-    }
-}
+// Every component file stays open, denying writers, from its check until the load is over,
+// so that the checked files are the loaded ones.
+const DWORD kShareComponentFile = FILE_SHARE_READ;
 }  // namespace
 
-bool CRuntimeComponent::IsIntact(const ComponentLocation& where) const {
-    const CString names[2] = {kComponentLibFile, kComponentApiFile};
-    const CString expected[2] = {where.libDigest, where.apiDigest};
-    for (int i = 0; i < 2; ++i) {
-        const CString path = JoinPath(where.folder, names[i]);
-        const CString actual = TakeOrStartDigest(where.prefetch, path, FILE_SHARE_READ, false)->Result();
-        RunLog(L"digest %ls: fixed %ls, actual %ls", names[i].GetString(), expected[i].GetString(),
-               actual.GetString());
-        if (actual != expected[i]) return false;
+LaunchOutcome CRuntimeComponent::HoldShippedFiles(const Installation& installation, std::vector<UniqueFile>& held) {
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (file.role == FileRole::Component && !FileExists(installation.PathOf(file))) {
+            return LaunchOutcome::For(LaunchStatus::ComponentFileMissing, file);
+        }
     }
-    return true;
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (file.role != FileRole::Component) continue;
+        const CString path = installation.PathOf(file);
+        held.emplace_back(CreateFileW(path, GENERIC_READ, kShareComponentFile, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!held.back()) {
+            // Held open for writing by another program, or unreadable: it cannot be loaded,
+            // which says nothing about whether it is the shipped file.
+            const DWORD error = GetLastError();
+            RunLog(L"component load: %ls cannot be opened (error %u)", file.name, static_cast<unsigned>(error));
+            return LaunchOutcome::For(LaunchStatus::ComponentLoadFailed, file, error);
+        }
+        const CString expected = installation.fixed.Of(file);
+        const CString actual = TakeOrStartDigest(installation.prefetch, path, kShareComponentFile, false)->Result();
+        RunLog(L"digest %ls: fixed %ls, actual %ls", file.name, expected.GetString(), actual.GetString());
+        if (!DigestMatches(actual, expected)) {
+            m_bFailedVerification = true;
+            RunLog(L"component not loaded: its files are not the shipped ones");
+            return LaunchOutcome::For(LaunchStatus::ComponentNotShipped, file);
+        }
+    }
+    return LaunchOutcome::Of(LaunchStatus::Ok);
 }
 
-bool CRuntimeComponent::Load(const ComponentLocation& where) {
+LaunchOutcome CRuntimeComponent::Load(const Installation& installation) {
     m_bFailedVerification = false;
-    const CString libPath = JoinPath(where.folder, kComponentLibFile);
-    const CString apiPath = JoinPath(where.folder, kComponentApiFile);
-
-    if (!FileExists(libPath)) {
-        ShowWarningBox(L"缺少clab库文件，请使用软件安装包修复软件！", L"初始化提示", nullptr);
-        return false;
-    }
-    if (!FileExists(apiPath)) {
-        ShowWarningBox(L"缺少capi库文件，请使用软件安装包修复软件！", L"初始化提示", nullptr);
-        return false;
-    }
-
     // Nothing of a component that is not the shipped one may run, not even its entry
-    // point: both files are checked before the library is loaded. Both stay open,
-    // denying writers, until the load is over, so the checked files are the loaded ones.
-    UniqueFile heldLib(CreateFileW(libPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    UniqueFile heldApi(CreateFileW(apiPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!heldLib || !heldApi || !IsIntact(where)) {
-        m_bFailedVerification = true;
-        RunLog(L"component not loaded: its files are not the shipped ones");
-        return false;
-    }
+    // point: every file is checked before the library is loaded.
+    std::vector<UniqueFile> held;
+    const LaunchOutcome checked = HoldShippedFiles(installation, held);
+    if (!checked.ok()) return checked;
 
     // By full path, and with the search kept to the library's own folder (where its
     // dependency lies) and the system folder (the VC++ runtime): never a file of the same
     // name elsewhere on the search path.
-    m_hModule = LoadLibraryExW(apiPath, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
-    const DWORD error = m_hModule ? ERROR_SUCCESS : GetLastError();
+    m_module.reset(LoadLibraryExW(installation.PathOf(kComponentApiFile), nullptr,
+                                  LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    const DWORD error = m_module ? ERROR_SUCCESS : GetLastError();
     RunLog(L"component load: error %u", static_cast<unsigned>(error));
-    if (!m_hModule) {
-        ReportLoadFailure(error);
-        return false;
-    }
+    if (!m_module) return LaunchOutcome::Of(LaunchStatus::ComponentLoadFailed, error);
     return CreateObject();
 }
 
-bool CRuntimeComponent::CreateObject() {
+LaunchOutcome CRuntimeComponent::CreateObject() {
     // GetProcAddress hands out a generic function pointer; the factory's true type is
     // restored through an intermediate void pointer.
-    FARPROC proc = GetProcAddress(m_hModule, "CreateWrapper");
+    FARPROC proc = GetProcAddress(m_module.get(), "CreateWrapper");
     if (!proc) {
-        FreeLibrary(m_hModule);
-        m_hModule = nullptr;
-        ShowWarningBox(L"运行库加载失败：未能找到方法。", L"初始化提示", nullptr);
-        return false;
+        m_module.reset();
+        return LaunchOutcome::Of(LaunchStatus::ComponentFactoryMissing);
     }
     PFN_CREATE_WRAPPER createWrapper = reinterpret_cast<PFN_CREATE_WRAPPER>(reinterpret_cast<void*>(proc));
-
-    m_pWrapper = createWrapper();
-    if (!m_pWrapper) {
-        FreeLibrary(m_hModule);
-        m_hModule = nullptr;
-        ShowWarningBox(L"运行库加载失败：加载内部方法失败。", L"初始化提示", nullptr);
-        return false;
+    m_object.reset(createWrapper());
+    if (!m_object) {
+        m_module.reset();
+        return LaunchOutcome::Of(LaunchStatus::ComponentFactoryFailed);
     }
-    return true;
+    return LaunchOutcome::Of(LaunchStatus::Ok);
 }
 
 void CRuntimeComponent::Unload() {
-    // The object's code lives in the library: destroy it first, through its own deleting
-    // destructor, which also frees the memory inside the library.
-    if (m_pWrapper) {
-        m_pWrapper->DeletingDestructor(IRuntimeWrapper::kFreeMemory);
-        m_pWrapper = nullptr;
-    }
-    if (m_hModule) {
-        FreeLibrary(m_hModule);
-        m_hModule = nullptr;
-    }
+    m_object.reset();
+    m_module.reset();
 }
 
 bool CRuntimeComponent::ExtractFile(const CString& packagePath, const CString& password, const CString& infoTable,
                                     const CString& dataTable, const CString& targetDir, const CString& fileName,
                                     CString& errorText) {
     errorText.Empty();
-    if (!m_pWrapper) return false;
+    if (!m_object) return false;
 
     const std::string narrowPackage = WideToNarrow(packagePath);
     const std::string narrowPassword = WideToNarrow(password);
@@ -138,9 +102,9 @@ bool CRuntimeComponent::ExtractFile(const CString& packagePath, const CString& p
 
     // The text stays the component's: copy it at once, never free or keep the pointer.
     const char* componentError = nullptr;
-    const bool result = m_pWrapper->ExtractFile(narrowPackage.c_str(), narrowPassword.c_str(), narrowInfo.c_str(),
-                                                narrowData.c_str(), narrowTarget.c_str(), narrowName.c_str(),
-                                                &componentError);
+    const bool result = m_object->ExtractFile(narrowPackage.c_str(), narrowPassword.c_str(), narrowInfo.c_str(),
+                                              narrowData.c_str(), narrowTarget.c_str(), narrowName.c_str(),
+                                              &componentError);
     if (componentError) {
         errorText = NarrowToWide(componentError);
         return false;

@@ -2,20 +2,14 @@
 // The runtime component: CsBrevinApi.dll (which needs CsBrevinLab.dll) exports the
 // factory CreateWrapper; the object it makes extracts files from the program package.
 #include <windows.h>
+
+#include <memory>
+#include <vector>
+
 #include "framework/CString.h"
-
-class CDigestPrefetch;
-
-// The Visual C++ redistributable the component needs, offered when it is missing.
-extern const CString kVcRedistDownloadPage;
-
-// Where the component lies and what its two files must digest to.
-struct ComponentLocation {
-    CString folder;
-    CString libDigest;                    // fixed digest of CsBrevinLab.dll
-    CString apiDigest;                    // fixed digest of CsBrevinApi.dll
-    CDigestPrefetch* prefetch = nullptr;  // digests already started, if any
-};
+#include "framework/Handles.h"
+#include "util/Installation.h"
+#include "util/LaunchOutcome.h"
 
 // The component object's interface as the launcher calls it: ExtractFile, then the
 // virtual destructor, in that slot order. Strings are narrow, in the thread's ANSI code
@@ -42,33 +36,57 @@ protected:
 
 typedef IRuntimeWrapper* (*PFN_CREATE_WRAPPER)();
 
-class CRuntimeComponent {
+// The one operation the launch needs of the component: extract a file of the package into
+// a folder. False with the component's error text (possibly empty) on failure.
+class IPackageExtractor {
 public:
-    CRuntimeComponent();
-    ~CRuntimeComponent();
+    virtual bool ExtractFile(const CString& packagePath, const CString& password, const CString& infoTable,
+                             const CString& dataTable, const CString& targetDir, const CString& fileName,
+                             CString& errorText) = 0;
+
+protected:
+    ~IPackageExtractor() = default;
+};
+
+class CRuntimeComponent : public IPackageExtractor {
+public:
+    CRuntimeComponent() = default;
+    ~CRuntimeComponent() { Unload(); }
     CRuntimeComponent(const CRuntimeComponent&) = delete;
     CRuntimeComponent& operator=(const CRuntimeComponent&) = delete;
 
-    // Loads the component from `where`; on failure shows its own message and leaves the
-    // holder empty. A file that does not match its fixed digest is never loaded, and no
-    // message is shown for it here: the start sequence names it among the data files.
-    bool Load(const ComponentLocation& where);
+    // Loads the component of `installation` into an empty holder; on failure the holder
+    // stays empty and the outcome says why. A file that does not match its fixed digest
+    // is never loaded (ComponentNotShipped); nothing of it runs.
+    LaunchOutcome Load(const Installation& installation);
     // The last Load stopped because a file did not match its fixed digest.
     bool FailedVerification() const { return m_bFailedVerification; }
     // Destroys the object, then frees the library; does nothing for what is not held.
     void Unload();
 
+    bool IsLoaded() const { return static_cast<bool>(m_object); }
+    HMODULE Module() const { return m_module.get(); }
+
     bool ExtractFile(const CString& packagePath, const CString& password, const CString& infoTable,
                      const CString& dataTable, const CString& targetDir, const CString& fileName,
-                     CString& errorText);
-
-    HMODULE m_hModule;
-    IRuntimeWrapper* m_pWrapper;
+                     CString& errorText) override;
 
 private:
-    bool IsIntact(const ComponentLocation& where) const;
+    // Destroys the object through its own deleting destructor, which also frees its
+    // memory inside the library.
+    struct DestroyThroughComponent {
+        void operator()(IRuntimeWrapper* object) const { object->DeletingDestructor(IRuntimeWrapper::kFreeMemory); }
+    };
+
+    // Every component file present, opened denying writers (into `held`) and matching its
+    // fixed digest.
+    LaunchOutcome HoldShippedFiles(const Installation& installation, std::vector<UniqueFile>& held);
     // Looks the factory up and makes the object; frees the library when that fails.
-    bool CreateObject();
+    LaunchOutcome CreateObject();
+
+    // The object's code lives in the library: declared after it, the object goes first.
+    UniqueModule m_module;
+    std::unique_ptr<IRuntimeWrapper, DestroyThroughComponent> m_object;
     bool m_bFailedVerification = false;
 };
 

@@ -5,7 +5,7 @@
 
 #include "framework/CString.h"
 #include "framework/Handles.h"
-#include "supervisor/LaunchOutcome.h"
+#include "util/LaunchOutcome.h"
 #include "supervisor/Verification.h"
 
 class CMainProgramRun {

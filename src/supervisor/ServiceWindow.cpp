@@ -9,7 +9,6 @@
 #include "framework/Handles.h"
 #include "util/FileHelpers.h"
 #include "util/InstallationNames.h"
-#include "util/MessageBox.h"
 #include "util/RegistryVersion.h"
 #include "util/RunLog.h"
 
@@ -21,8 +20,6 @@ CString g_strClientId = VELMORA_SERVICE_CLIENT_ID;
 COleDateTime g_dtTokenDate;
 
 namespace {
-
-const wchar_t kServiceTitle[] = L"软件加载提示";
 
 // The token names the day of the session. Nothing else gives the launcher a date, so the
 // first use takes today's local date and later clicks in the same run reuse it.
@@ -58,12 +55,11 @@ CString BuildServiceCommandLine(const CString& programPath, const CString& addre
     return line;
 }
 
-bool StartServiceWindow(const CString& appDir, const CString& serverAddress, const CString& serverPort) {
+LaunchOutcome StartServiceWindow(const CString& appDir, const CString& serverAddress, const CString& serverPort) {
     const CString fileName = kServiceProgramName + L".exe";
     if (IsProcessRunning(fileName)) {
         RunLog(L"service window: already open; refused");
-        ShowWarningBox(L"会话窗口已打开，请不要重复打开！", L"重复打开在线客服窗口提示", nullptr);
-        return false;
+        return LaunchOutcome::Of(LaunchStatus::ServiceWindowOpen);
     }
     const CString programPath = JoinPath(appDir, fileName);
     try {
@@ -83,16 +79,13 @@ bool StartServiceWindow(const CString& appDir, const CString& serverAddress, con
         if (!::CreateProcessW(programPath, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
                               nullptr, &si, pi.put())) {
             RunLog(L"service window: cannot be started (error %lu)", GetLastError());
-            ShowWarningBox(L"加载失败！\n请尝试重启软件！", kServiceTitle, nullptr);
-            return false;
+            return LaunchOutcome::Of(LaunchStatus::ServiceWindowStartFailed, GetLastError());
         }
         RunLog(L"service window: started (pid %lu)", pi.get().dwProcessId);
         // Not waited for and not watched: both handles go at once.
         pi.reset();
-        return true;
+        return LaunchOutcome::Of(LaunchStatus::Ok);
     } catch (const std::exception& e) {
-        ShowWarningBox(CString(L"加载失败！\n") + NarrowToWide(e.what(), CP_THREAD_ACP), kServiceTitle,
-                       nullptr);
-        return false;
+        return LaunchOutcome::Of(LaunchStatus::ServiceWindowException, 0, NarrowToWide(e.what(), CP_THREAD_ACP));
     }
 }

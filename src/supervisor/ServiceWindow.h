@@ -4,6 +4,7 @@
 // token and the product name on its command line. Only one runs at a time.
 #include "framework/CString.h"
 #include "framework/OleDateTime.h"
+#include "util/LaunchOutcome.h"
 
 // Identifies the customer to the service operator; the first part of the service token.
 // Empty unless the build defines VELMORA_SERVICE_CLIENT_ID; an empty identifier is passed
@@ -24,7 +25,7 @@ CString BuildServiceCommandLine(const CString& programPath, const CString& addre
                                 const CString& port, const CString& token,
                                 const CString& productName);
 
-// What a click on the service link does: warns when a service window is already open,
-// otherwise starts appDir\Sevra.exe for the service server at serverAddress:serverPort
-// and lets it go; failures are shown as warnings. True when the program was started.
-bool StartServiceWindow(const CString& appDir, const CString& serverAddress, const CString& serverPort);
+// What a click on the service link does: refuses when a service window is already open
+// (ServiceWindowOpen), otherwise starts appDir\Sevra.exe for the service server at
+// serverAddress:serverPort and lets it go. Ok when the program was started.
+LaunchOutcome StartServiceWindow(const CString& appDir, const CString& serverAddress, const CString& serverPort);

@@ -8,10 +8,8 @@
 
 #include "framework/FileFind.h"
 #include "framework/Handles.h"
-#include "supervisor/ErrorText.h"
 #include "util/FileHelpers.h"
 #include "util/InstallationNames.h"
-#include "util/MessageBox.h"
 #include "util/RunLog.h"
 
 namespace {
@@ -19,7 +17,6 @@ namespace {
 const wchar_t kMarkerFile[] = L"upd.tmp";
 const wchar_t kUpdateFolder[] = L"update";
 const wchar_t kUpdateRequest[] = L"6";
-const wchar_t kUpdaterTitle[] = L"软件升级提示";
 
 // The updater must be a file: the shell would "open" a folder of that name in a file
 // window and report success.
@@ -83,12 +80,11 @@ bool IsUpdatePendingIn(const CString& appDir) {
     return IsUpdateRequestText(ReadStringFile(marker, ignoredError));
 }
 
-bool StartUpdater(const CString& appDir, bool bReportMissing) {
+LaunchOutcome StartUpdater(const CString& appDir) {
     const CString updaterPath = JoinPath(appDir, kUpdaterFile);
     if (!IsRegularFile(updaterPath)) {
         RunLog(L"update: no updater file %ls", updaterPath.GetString());
-        if (bReportMissing) ShowWarningBox(L"升级程序加载失败！\n文件丢失。", kUpdaterTitle, nullptr);
-        return false;
+        return LaunchOutcome::Of(LaunchStatus::UpdaterMissing);
     }
 
     HINSTANCE result = ::ShellExecuteW(nullptr, L"open", updaterPath, nullptr, nullptr, SW_SHOW);
@@ -99,12 +95,10 @@ bool StartUpdater(const CString& appDir, bool bReportMissing) {
         // for the launcher to end so that it can replace its files, which a box would hold
         // up. A stale marker starts nothing once the updater has emptied the update folder.
         RemoveMarker(JoinPath(appDir, kMarkerFile));
-        return true;
+        return LaunchOutcome::Of(LaunchStatus::Ok);
     }
 
     const DWORD error = ::GetLastError();
     RunLog(L"update: the updater cannot be started (error %lu)", error);
-    ShowWarningBox(CString(L"升级程序加载失败！\n") + HidePathsInErrorText(SystemErrorText(error, kUpdaterFile), appDir),
-                   kUpdaterTitle, nullptr);
-    return false;
+    return LaunchOutcome::Of(LaunchStatus::UpdaterStartFailed, error);
 }

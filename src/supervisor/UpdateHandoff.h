@@ -5,6 +5,7 @@
 // starts qorupd.exe when the main program asked for it (exit code 6) or when such a
 // request is pending, and then ends.
 #include "framework/CString.h"
+#include "util/LaunchOutcome.h"
 
 // True when the folder holds nothing but hidden subfolders, and also when it cannot be
 // listed at all (missing, not a folder, inaccessible). Never throws: an exception is
@@ -15,12 +16,10 @@ bool IsFolderEmpty(const CString& folder);
 // white space is removed.
 bool IsUpdateRequestText(const CString& text);
 
-// The two dialog members work on g_strAppDir through these.
 // An update request is pending in appDir: marker present, update folder with content,
 // marker text "6".
 bool IsUpdatePendingIn(const CString& appDir);
 // Starts appDir\qorupd.exe and removes the marker (read-only or not) once it has
-// started; only a started updater uses up the request. True when the updater was started;
-// a missing updater (also a folder of that name) is reported when bReportMissing is true,
-// a failed start always.
-bool StartUpdater(const CString& appDir, bool bReportMissing);
+// started; only a started updater uses up the request. UpdaterMissing also for a folder
+// of that name; UpdaterStartFailed with the shell's error.
+LaunchOutcome StartUpdater(const CString& appDir);

@@ -19,6 +19,12 @@ const DWORD kShareProgramWhileRenamed = FILE_SHARE_READ | FILE_SHARE_DELETE;
 const DWORD kShareHeldProgram = FILE_SHARE_READ;
 // The package and the component files: read by anyone, written by nobody meanwhile.
 const DWORD kShareDataFile = FILE_SHARE_READ;
+// A file that another program holds open (a virus scanner looking at it, say) is tried
+// again for this long before it counts as busy.
+const DWORD kBusyPatienceMs = 2000;
+const DWORD kBusyPauseMs = 100;
+
+const VerifiedFile& MainProgramFile() { return VerifiedFileOf(VerifiedFileId::MainProgram); }
 
 bool Await(const VerificationContext& context, CDigestTask& task, const wchar_t* what) {
     if (context.wait && task.DoneEvent() && WaitForSingleObject(task.DoneEvent(), 0) == WAIT_TIMEOUT) {
@@ -28,32 +34,66 @@ bool Await(const VerificationContext& context, CDigestTask& task, const wchar_t*
     return true;
 }
 
-bool ReadRecorded(const CString& appDir, const wchar_t* key, CString& digest) {
+// The digest the file must have: its AppConf.ini entry, or the one fixed at build time.
+bool ReadRecorded(const Installation& installation, const VerifiedFile& file, CString& digest) {
+    if (file.IsFixed()) {
+        digest = installation.fixed.Of(file);
+        return true;
+    }
     CString stored;
-    if (!CConfigReader(JoinPath(appDir, kAppConfFile)).GetValue(key, stored)) return false;
+    if (!CConfigReader(installation.PathOf(kAppConfFile)).GetValue(file.configKey, stored)) return false;
     digest = DecodeDigestText(stored);
     return true;
 }
 
-// Compares one file with an expected digest; Ok, Abandoned, or `differs`.
-LaunchOutcome Compare(const VerificationContext& context, const CString& name, const CString& expected,
-                      LaunchStatus differs) {
-    std::unique_ptr<CDigestTask> task =
-        TakeOrStartDigest(context.prefetch, JoinPath(context.appDir, name), kShareDataFile, false);
-    if (!Await(context, *task, name)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
-    const CString& actual = task->Result();
-    RunLog(L"digest %ls: recorded %ls, actual %ls", name.GetString(), expected.GetString(), actual.GetString());
-    return LaunchOutcome::Of(actual == expected ? LaunchStatus::Ok : differs);
+enum class Verdict { Matches, Differs, Busy, Abandoned };
+
+// Waits for `task` and compares its digest; a busy file is digested again for a moment.
+Verdict Judge(const VerificationContext& context, std::unique_ptr<CDigestTask>& task, const CString& expected,
+              const wchar_t* what) {
+    for (DWORD waited = 0;; waited += kBusyPauseMs) {
+        if (!Await(context, *task, what)) return Verdict::Abandoned;
+        const CString& actual = task->Result();
+        if (DigestMatches(actual, expected)) break;
+        if (!task->WasBusy()) {
+            RunLog(L"digest %ls: recorded %ls, actual %ls", what, expected.GetString(), actual.GetString());
+            return Verdict::Differs;
+        }
+        if (waited >= kBusyPatienceMs) {
+            RunLog(L"digest %ls: the file is held by another program (error %u)", what,
+                   static_cast<unsigned>(task->OpenError()));
+            return Verdict::Busy;
+        }
+        Sleep(kBusyPauseMs);
+        task = task->Again();
+    }
+    RunLog(L"digest %ls: recorded %ls, actual %ls", what, expected.GetString(), task->Result().GetString());
+    return Verdict::Matches;
 }
 
-// The verified program under its runnable name: the file digested through `task` must be
-// the one now opened there, and its digest the recorded one.
-bool HoldIfVerified(CDigestTask& task, const CString& programPath, const CString& expected,
-                    CVerifiedProgram& program) {
-    const CString& actual = task.Result();
-    RunLog(L"digest %ls: recorded %ls, actual %ls", kMainProgramFile.GetString(), expected.GetString(),
-           actual.GetString());
-    if (actual.IsEmpty() || actual != expected) return false;
+// The outcome of a verdict other than a match, for `file`; `differs` for a file that is
+// not the recorded one.
+LaunchOutcome Mismatch(Verdict verdict, const VerifiedFile& file, const CDigestTask& task,
+                       const LaunchOutcome& differs) {
+    if (verdict == Verdict::Abandoned) return LaunchOutcome::Of(LaunchStatus::Abandoned);
+    if (verdict == Verdict::Busy) return LaunchOutcome::For(LaunchStatus::FileBusy, file, task.OpenError());
+    return differs;
+}
+
+LaunchOutcome VerifyDataFile(const VerificationContext& context, const VerifiedFile& file) {
+    const Installation& installation = context.installation;
+    CString expected;
+    if (!ReadRecorded(installation, file, expected)) return LaunchOutcome::For(LaunchStatus::DigestUnrecorded, file);
+    std::unique_ptr<CDigestTask> task =
+        TakeOrStartDigest(installation.prefetch, installation.PathOf(file), kShareDataFile, false);
+    const Verdict verdict = Judge(context, task, expected, file.name);
+    if (verdict == Verdict::Matches) return LaunchOutcome::Of(LaunchStatus::Ok);
+    return Mismatch(verdict, file, *task, LaunchOutcome::For(LaunchStatus::FileDiffers, file));
+}
+
+// The file digested through `task` must be the one now opened under its runnable name,
+// denying writes, renames and deletion; it is then handed over held.
+bool HoldIfSame(const CDigestTask& task, const CString& programPath, CVerifiedProgram& program) {
     UniqueFile held(CreateFileW(programPath, GENERIC_READ, kShareHeldProgram, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!held) {
         RunLog(L"digest %ls: void, the file cannot be held (error %u)", kMainProgramFile.GetString(),
@@ -69,6 +109,32 @@ bool HoldIfVerified(CDigestTask& task, const CString& programPath, const CString
     return true;
 }
 
+// Compares the program digested through `task` with `expected` and hands it over held;
+// `differs` when it is not the recorded program.
+LaunchOutcome VerifyProgram(const VerificationContext& context, std::unique_ptr<CDigestTask>& task,
+                            const CString& expected, const CString& programPath, CVerifiedProgram& program,
+                            const LaunchOutcome& differs) {
+    const Verdict verdict = Judge(context, task, expected, MainProgramFile().name);
+    if (verdict != Verdict::Matches) return Mismatch(verdict, MainProgramFile(), *task, differs);
+    return HoldIfSame(*task, programPath, program) ? LaunchOutcome::Of(LaunchStatus::Ok) : differs;
+}
+
+// The main program as found under its runnable name; FileDiffers sends it to extraction.
+LaunchOutcome VerifyPresentProgram(const VerificationContext& context, std::unique_ptr<CDigestTask>& task,
+                                   const CString& programPath, CVerifiedProgram& program) {
+    const Installation& installation = context.installation;
+    CString expected;
+    if (!ReadRecorded(installation, MainProgramFile(), expected)) {
+        return LaunchOutcome::For(LaunchStatus::DigestUnrecorded, MainProgramFile());
+    }
+    // A digest that could not open the file under its cache name starts again under the new one.
+    if (!task || task->OpenError()) {
+        task = TakeOrStartDigest(installation.prefetch, programPath, kShareProgramWhileRenamed, true);
+    }
+    return VerifyProgram(context, task, expected, programPath, program,
+                         LaunchOutcome::For(LaunchStatus::FileDiffers, MainProgramFile()));
+}
+
 LaunchOutcome ExtractAndVerify(const VerificationContext& context, const ExtractProgram& extract,
                                const CString& programPath, CVerifiedProgram& program) {
     CString errorText;
@@ -79,16 +145,21 @@ LaunchOutcome ExtractAndVerify(const VerificationContext& context, const Extract
     if (!FileExists(programPath)) return LaunchOutcome::Of(LaunchStatus::ProgramMissing);
 
     CString expected;
-    if (!ReadRecorded(context.appDir, L"Apexm5", expected)) {
-        return LaunchOutcome::Of(LaunchStatus::ProgramDigestUnrecorded);
+    if (!ReadRecorded(context.installation, MainProgramFile(), expected)) {
+        return LaunchOutcome::For(LaunchStatus::DigestUnrecorded, MainProgramFile());
     }
     // Digested under the runnable name straight away, denying renames and writers.
-    CDigestTask task(programPath, kShareHeldProgram, true);
-    if (!Await(context, task, kMainProgramFile)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
-    if (!HoldIfVerified(task, programPath, expected, program)) {
-        return LaunchOutcome::Of(LaunchStatus::ExtractedProgramDiffers);
-    }
-    return LaunchOutcome::Of(LaunchStatus::Ok);
+    std::unique_ptr<CDigestTask> task(new CDigestTask(programPath, kShareHeldProgram, true));
+    return VerifyProgram(context, task, expected, programPath, program,
+                         LaunchOutcome::Of(LaunchStatus::ExtractedProgramDiffers));
+}
+
+// Where the main program's digest starts: under whichever name the file lies.
+CString PrefetchPath(const Installation& installation, const VerifiedFile& file) {
+    const CString path = installation.PathOf(file);
+    if (file.role != FileRole::MainProgram) return path;
+    const CString cachePath = installation.PathOf(kMainProgramCacheFile);
+    return FileExists(path) || !FileExists(cachePath) ? path : cachePath;
 }
 
 }  // namespace
@@ -104,40 +175,39 @@ bool IsSameFile(HANDLE a, HANDLE b) {
            CompareFileTime(&first.ftLastWriteTime, &second.ftLastWriteTime) == 0;
 }
 
-void PrefetchStartupDigests(const CString& appDir, CDigestPrefetch& prefetch) {
-    // The two large files first: they take longest.
-    prefetch.Start(JoinPath(appDir, kProgramPackageFile), kShareDataFile, false);
-    const CString programPath = JoinPath(appDir, kMainProgramFile);
-    const CString cachePath = JoinPath(appDir, kMainProgramCacheFile);
-    prefetch.Start(FileExists(programPath) || !FileExists(cachePath) ? programPath : cachePath,
-                   kShareProgramWhileRenamed, true);
-    prefetch.Start(JoinPath(appDir, kComponentLibFile), kShareDataFile, false);
-    prefetch.Start(JoinPath(appDir, kComponentApiFile), kShareDataFile, false);
+void PrefetchStartupDigests(const Installation& installation) {
+    // The large files (package and program) first: they take longest.
+    for (bool components : {false, true}) {
+        for (const VerifiedFile& file : kVerifiedFiles) {
+            if ((file.role == FileRole::Component) != components) continue;
+            const bool program = file.role == FileRole::MainProgram;
+            installation.prefetch->Start(PrefetchPath(installation, file),
+                                         program ? kShareProgramWhileRenamed : kShareDataFile, program);
+        }
+    }
     // The caller goes on to load the window's libraries; the digests must be under way
     // before that, or they would wait for it.
-    prefetch.WaitUntilRunning();
+    installation.prefetch->WaitUntilRunning();
 }
 
 LaunchOutcome VerifyDataFiles(const VerificationContext& context) {
-    CString expected;
-    if (!ReadRecorded(context.appDir, L"Apdbm5", expected)) {
-        return LaunchOutcome::Of(LaunchStatus::PackageDigestUnrecorded);
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (!file.IsDataFile()) continue;
+        const LaunchOutcome outcome = VerifyDataFile(context, file);
+        if (!outcome.ok()) return outcome;
     }
-    LaunchOutcome outcome = Compare(context, kProgramPackageFile, expected, LaunchStatus::PackageDiffers);
-    if (!outcome.ok()) return outcome;
-    outcome = Compare(context, kComponentLibFile, context.fixedLibDigest, LaunchStatus::ComponentLibDiffers);
-    if (!outcome.ok()) return outcome;
-    return Compare(context, kComponentApiFile, context.fixedApiDigest, LaunchStatus::ComponentApiDiffers);
+    return LaunchOutcome::Of(LaunchStatus::Ok);
 }
 
 LaunchOutcome PrepareMainProgram(const VerificationContext& context, const ExtractProgram& extract,
                                  CVerifiedProgram& program) {
-    const CString programPath = JoinPath(context.appDir, kMainProgramFile);
-    const CString cachePath = JoinPath(context.appDir, kMainProgramCacheFile);
+    const Installation& installation = context.installation;
+    const CString programPath = installation.PathOf(MainProgramFile());
+    const CString cachePath = installation.PathOf(kMainProgramCacheFile);
 
     // The digest may already run under the cache name: the handle follows the file
     // through the rename.
-    std::unique_ptr<CDigestTask> task = context.prefetch ? context.prefetch->Take(cachePath) : nullptr;
+    std::unique_ptr<CDigestTask> task = installation.prefetch ? installation.prefetch->Take(cachePath) : nullptr;
     if (FileExists(cachePath) && !FileExists(programPath)) {
         if (!task) task.reset(new CDigestTask(cachePath, kShareProgramWhileRenamed, true));
         if (!MoveFileRetrying(cachePath, programPath, 0)) {
@@ -148,13 +218,8 @@ LaunchOutcome PrepareMainProgram(const VerificationContext& context, const Extra
     }
 
     if (FileExists(programPath)) {
-        CString expected;
-        if (!ReadRecorded(context.appDir, L"Apexm5", expected)) {
-            return LaunchOutcome::Of(LaunchStatus::ProgramDigestUnrecorded);
-        }
-        if (!task) task = TakeOrStartDigest(context.prefetch, programPath, kShareProgramWhileRenamed, true);
-        if (!Await(context, *task, kMainProgramFile)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
-        if (HoldIfVerified(*task, programPath, expected, program)) return LaunchOutcome::Of(LaunchStatus::Ok);
+        const LaunchOutcome outcome = VerifyPresentProgram(context, task, programPath, program);
+        if (outcome.status != LaunchStatus::FileDiffers) return outcome;
     }
     // Missing or different: the package's copy replaces it, without a word to the user.
     // Nothing of the old file may stay open, or it could not be replaced.

@@ -9,27 +9,26 @@
 
 #include "framework/CString.h"
 #include "framework/Handles.h"
-#include "supervisor/LaunchOutcome.h"
 #include "util/DigestTask.h"
+#include "util/Installation.h"
+#include "util/LaunchOutcome.h"
 
 // Waits for a digest running on another thread; `what` names the file for the user.
 // False abandons the wait (the caller then gives up with LaunchStatus::Abandoned).
 using DigestWaiter = std::function<bool(CDigestTask& task, const wchar_t* what)>;
 
 struct VerificationContext {
-    CString appDir;                        // the installation folder
-    CDigestPrefetch* prefetch = nullptr;   // digests started ahead; may be null
-    DigestWaiter wait;                     // null: block until the digest is there
-    CString fixedLibDigest;                // the component files' fixed digests
-    CString fixedApiDigest;
+    Installation installation;
+    DigestWaiter wait;  // null: block until the digest is there
 };
 
-// Starts, on worker threads, the digests that a run will need: the package, the two
-// component files and the main program under whichever name it lies.
-void PrefetchStartupDigests(const CString& appDir, CDigestPrefetch& prefetch);
+// Starts, on worker threads of installation.prefetch, the digests that a run will need:
+// every verified file, the main program under whichever name it lies.
+void PrefetchStartupDigests(const Installation& installation);
 
-// The package against its recorded digest, then CsBrevinLab.dll and CsBrevinApi.dll
-// against their fixed digests; the first failure ends the checks.
+// The package against its recorded digest, then the component files against their fixed
+// digests; the first failure ends the checks. A file that another program holds open for
+// writing is busy (FileBusy), not different.
 LaunchOutcome VerifyDataFiles(const VerificationContext& context);
 
 // The main program's file under its runnable name, open for reading with writes,

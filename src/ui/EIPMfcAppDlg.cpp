@@ -1,11 +1,11 @@
 // The splash dialog's own window: painting of the title band, dragging by the band, the
 // caption buttons, the status line and its blink. The start sequence, launch and service
-// window members live with the supervisor code.
+// window members hand over to the launch (StartSequence.cpp).
 #include "ui/EIPMfcAppDlg.h"
 
-#include "app/Globals.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
+#include "util/InstallationNames.h"
 #include "util/MessageBox.h"
 
 namespace {
@@ -23,7 +23,8 @@ constexpr UINT kStatusBlinkPeriod = 800;
 constexpr int kStatusFontPoints = 140;  // tenths of a point
 
 // Both caption buttons look alike but for the colour they take under the pointer.
-void StyleCaptionButton(COwerButton& button, COLORREF hoverColor) {
+void StyleCaptionButton(COwerButton& button, COLORREF hoverColor, const CString& uiFontFace) {
+    button.SetUiFontFace(uiFontFace);
     button.SetFaceColor(kBandColor);
     button.SetHoverColor(hoverColor);
     button.SetFontHeight(kGlyphHeight);
@@ -34,8 +35,12 @@ void StyleCaptionButton(COwerButton& button, COLORREF hoverColor) {
 }
 }  // namespace
 
-CEIPMfcAppDlg::CEIPMfcAppDlg(CWnd* pParent)
+CEIPMfcAppDlg::CEIPMfcAppDlg(CWnd* pParent) : CEIPMfcAppDlg(SplashSettings(), pParent) {}
+
+CEIPMfcAppDlg::CEIPMfcAppDlg(const SplashSettings& settings, CWnd* pParent)
     : CDialogEx(IDD_EIPMFCAPP_DIALOG, pParent),
+      m_strUiFontFace(settings.uiFontFace),
+      m_launch(settings.launch, m_launchWindow),
       m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_SPLASH))) {}
 
 CEIPMfcAppDlg::~CEIPMfcAppDlg() {
@@ -70,8 +75,8 @@ BOOL CEIPMfcAppDlg::OnInitDialog() {
     SetIcon(m_hIcon, FALSE);
     SetWindowText(kProductName);
 
-    StyleCaptionButton(m_btnMin, kMinHoverColor);
-    StyleCaptionButton(m_btnClose, kCloseHoverColor);
+    StyleCaptionButton(m_btnMin, kMinHoverColor, m_strUiFontFace);
+    StyleCaptionButton(m_btnClose, kCloseHoverColor, m_strUiFontFace);
 
     CWnd* btnMin = GetDlgItem(IDC_BTN_MIN);
     CWnd* btnClose = GetDlgItem(IDC_BTN_CLOSE);

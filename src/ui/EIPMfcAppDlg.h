@@ -2,13 +2,23 @@
 // The splash dialog: the launcher's only window. Its initialisation runs the start
 // sequence, and the launch and supervision of the main program happen inside it.
 #include "framework/Dialog.h"
-#include "supervisor/Verification.h"
+#include "supervisor/Launch.h"
 #include "ui/OwerButton.h"
 #include "ui/resource.h"
 
+// What the splash dialog is given by the application: the launch's settings and the face
+// of the UI font that the caption buttons compare their own with.
+struct SplashSettings {
+    LaunchSettings launch;
+    CString uiFontFace = L"SimSun";
+};
+
 class CEIPMfcAppDlg : public CDialogEx {
 public:
+    // Without settings the dialog has no installation and no component: its start
+    // sequence stops at once (what the dialog's own tests need).
     explicit CEIPMfcAppDlg(CWnd* pParent = nullptr);
+    explicit CEIPMfcAppDlg(const SplashSettings& settings, CWnd* pParent = nullptr);
     // A window still open (modeless use) is destroyed while the object is whole.
     ~CEIPMfcAppDlg() override;
     enum { IDD = IDD_EIPMFCAPP_DIALOG };
@@ -16,6 +26,7 @@ public:
     // Sets the status line's text; does nothing when the control is missing.
     void SetStatusText(const CString& text);
 
+    // The members below hand over to the launch (m_launch), which holds the state.
     // Start sequence: true when it stopped early with a reason on the status line,
     // false when it reached the launch.
     bool RunStartSequence();
@@ -54,14 +65,31 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    // The installation, the component's fixed digests and a wait that keeps the window
-    // answering (and, past a second, shows how far verification has got).
-    VerificationContext MakeVerificationContext();
-    bool WaitShowingProgress(CDigestTask& task, const wchar_t* what);
-    void ActOnExitCode(DWORD exitCode);
+    // The dialog as the launch sees it.
+    class CLaunchWindow : public ILaunchWindow {
+    public:
+        explicit CLaunchWindow(CEIPMfcAppDlg& dialog) : m_dialog(dialog) {}
+        void SetStatusText(const CString& text) override { m_dialog.SetStatusText(text); }
+        void ShowContinueLink(bool enabled) override;
+        void Hide() override;
+        void Show() override;
+        bool WaitForDigest(CDigestTask& task, const wchar_t* what) override;
+        void EndModalLoop() override;
 
-    CVerifiedProgram m_program;  // held from its verification until it has been started
-    int m_nShownPercent = -1;    // last progress shown on the status line
+    private:
+        CEIPMfcAppDlg& m_dialog;
+    };
+
+    // Keeps the window answering while a digest runs; past a second the window shows how
+    // far it has got. Afterwards the status line is what it was before.
+    bool WaitShowingProgress(CDigestTask& task, const wchar_t* what);
+    bool PumpWaitingMessages();
+    void ShowProgress(const DigestProgress& progress, const wchar_t* what);
+
+    CString m_strUiFontFace;
+    CLaunchWindow m_launchWindow{*this};
+    CLaunch m_launch;
+    int m_nShownPercent = -1;  // last progress shown on the status line
 
 public:
     HICON m_hIcon;

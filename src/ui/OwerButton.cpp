@@ -1,6 +1,5 @@
 #include "ui/OwerButton.h"
 
-#include "app/Globals.h"
 #include "framework/Handles.h"
 
 namespace {
@@ -60,7 +59,7 @@ void COwerButton::SetFontName(const CString& name) {
 }
 
 CString COwerButton::GetDrawingFaceName() const {
-    if (m_strFontName == g_strUiFontFace) return CString();
+    if (m_strFontName == m_strUiFontFace) return CString();
     return m_strFontName;
 }
 

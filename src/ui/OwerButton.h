@@ -18,6 +18,9 @@ public:
     void SetHoverFontHeight(int height);
     // Takes the face name when a font can be made with it; otherwise keeps the old one.
     void SetFontName(const CString& name);
+    // The face of the system's UI font (SimSun until told): a button font of that face is
+    // left to the font mapper.
+    void SetUiFontFace(const CString& face) { m_strUiFontFace = face; }
 
     void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
 
@@ -47,5 +50,6 @@ private:
     int m_nFontHeight;
     int m_nHoverFontHeight;
     CString m_strFontName;
+    CString m_strUiFontFace = L"SimSun";
     BOOL m_bTracking;
 };

@@ -1,12 +1,18 @@
 #include "util/DigestTask.h"
 
+#include "util/FileRetry.h"
+
 namespace {
 const unsigned long long kDigestOnThreadFrom = 1024 * 1024;
 }  // namespace
 
-CDigestTask::CDigestTask(const CString& path, DWORD share, bool keepOpen) : m_path(path), m_keepOpen(keepOpen) {
+CDigestTask::CDigestTask(const CString& path, DWORD share, bool keepOpen)
+    : m_path(path), m_share(share), m_keepOpen(keepOpen) {
     m_file.reset(CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!m_file) return;
+    if (!m_file) {
+        m_openError = GetLastError();
+        return;
+    }
     LARGE_INTEGER size = {};
     if (GetFileSizeEx(m_file.get(), &size)) m_progress.total = static_cast<unsigned long long>(size.QuadPart);
     if (m_progress.total >= kDigestOnThreadFrom) {
@@ -24,6 +30,12 @@ void CDigestTask::WaitUntilRunning() const {
 }
 
 CDigestTask::~CDigestTask() { Abandon(); }
+
+bool CDigestTask::WasBusy() const { return IsFileBusyError(m_openError); }
+
+std::unique_ptr<CDigestTask> CDigestTask::Again() const {
+    return std::unique_ptr<CDigestTask>(new CDigestTask(m_path, m_share, m_keepOpen));
+}
 
 DWORD WINAPI CDigestTask::Run(void* self) {
     CDigestTask* task = static_cast<CDigestTask*>(self);
@@ -86,9 +98,4 @@ std::unique_ptr<CDigestTask> TakeOrStartDigest(CDigestPrefetch* prefetch, const 
     std::unique_ptr<CDigestTask> task = prefetch ? prefetch->Take(path) : nullptr;
     if (!task) task.reset(new CDigestTask(path, share, keepOpen));
     return task;
-}
-
-CDigestPrefetch& StartupDigests() {
-    static CDigestPrefetch prefetch;
-    return prefetch;
 }

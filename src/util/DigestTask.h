@@ -17,7 +17,7 @@
 class CDigestTask {
 public:
     // Opens `path` for reading with `share` and starts the digest. A file that cannot be
-    // opened gives the empty digest at once.
+    // opened gives the empty digest at once; OpenError tells why.
     CDigestTask(const CString& path, DWORD share, bool keepOpen);
     // Abandons a digest still running (it stops within one read) and waits for it.
     ~CDigestTask();
@@ -25,6 +25,12 @@ public:
     CDigestTask& operator=(const CDigestTask&) = delete;
 
     const CString& Path() const { return m_path; }
+    // Why the file could not be opened; 0 when it was.
+    DWORD OpenError() const { return m_openError; }
+    // Another program held the file open in a way that kept it from being read.
+    bool WasBusy() const;
+    // A new task for the same file, opened the same way.
+    std::unique_ptr<CDigestTask> Again() const;
     // Signalled once the digest is over; null when nothing runs.
     HANDLE DoneEvent() const { return m_thread.get(); }
     const DigestProgress& Progress() const { return m_progress; }
@@ -42,7 +48,9 @@ private:
     static DWORD WINAPI Run(void* self);
 
     CString m_path;
+    DWORD m_share;
     bool m_keepOpen;
+    DWORD m_openError = 0;
     UniqueFile m_file;
     UniqueHandle m_running;
     UniqueHandle m_thread;
@@ -71,6 +79,3 @@ private:
 // The task `prefetch` (may be null) holds for `path`, or else a new one.
 std::unique_ptr<CDigestTask> TakeOrStartDigest(CDigestPrefetch* prefetch, const CString& path, DWORD share,
                                                bool keepOpen);
-
-// The prefetched digests of this process.
-CDigestPrefetch& StartupDigests();

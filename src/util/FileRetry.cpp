@@ -8,12 +8,13 @@ const DWORD kFirstPauseMs = 10;
 const DWORD kLongestPauseMs = 400;
 const DWORD kTotalPauseMs = 2000;
 
-// Failures that may go away by themselves once another program lets go of the file.
-bool IsFileInUseError(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
-}
+// Failures of a rename that may go away by themselves once another program lets go of the
+// file: a renamed file that is open without delete sharing also gives "access denied".
+bool IsFileInUseError(DWORD error) { return IsFileBusyError(error) || error == ERROR_ACCESS_DENIED; }
 
 }  // namespace
+
+bool IsFileBusyError(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 
 bool MoveFileRetrying(const CString& from, const CString& to, DWORD flags) {
     DWORD paused = 0;

@@ -9,3 +9,7 @@
 // seconds in all. Any other failure ends it at once. The last error is that of the last
 // attempt; every rename and its outcome goes to the run log.
 bool MoveFileRetrying(const CString& from, const CString& to, DWORD flags);
+
+// The file is open in another program in a way that keeps this one out for now (sharing
+// or lock violation): busy, not missing or damaged.
+bool IsFileBusyError(DWORD error);

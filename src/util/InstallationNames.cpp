@@ -1,13 +1,16 @@
 #include "util/InstallationNames.h"
 
+#include "util/VerifiedFiles.h"
+
 const CString kProductName = L"Velmora";
 const CString kServiceProgramName = L"Sevra";
 const CString kAppConfFile = L"AppConf.ini";
-const CString kComponentLibFile = L"CsBrevinLab.dll";
-const CString kComponentApiFile = L"CsBrevinApi.dll";
-const CString kMainProgramFile = L"Kestrun.exe";
+// The verified files are named in their table.
+const CString kComponentLibFile = VerifiedFileOf(VerifiedFileId::ComponentLib).name;
+const CString kComponentApiFile = VerifiedFileOf(VerifiedFileId::ComponentApi).name;
+const CString kMainProgramFile = VerifiedFileOf(VerifiedFileId::MainProgram).name;
 const CString kMainProgramCacheFile = L"kstcache";
-const CString kProgramPackageFile = L"Kestpak.da";
+const CString kProgramPackageFile = VerifiedFileOf(VerifiedFileId::Package).name;
 const CString kPackagePassword = L"73kvd_204519";
 const CString kPackageInfoTable = L"DatFileInfo";
 const CString kPackageDataTable = L"FileDat";

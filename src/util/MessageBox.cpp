@@ -3,11 +3,18 @@
 #include "framework/Presenters.h"
 #include "framework/Wnd.h"
 
+namespace {
+int Normalised(int answer) { return (answer >= IDOK && answer <= IDNO) ? answer : IDCANCEL; }
+const wchar_t* TitleOrDefault(const CString& title) { return title.IsEmpty() ? L"提示" : title.GetString(); }
+}  // namespace
+
 int ShowMessageBox(const CString& text, UINT style, CString title, CWnd* owner) {
-    if (title.IsEmpty()) title = L"提示";
-    int answer = owner ? owner->MessageBox(text, title, style)
-                       : MessageBoxPresenter().Show(nullptr, text, title, style);
-    return (answer >= IDOK && answer <= IDNO) ? answer : IDCANCEL;
+    if (owner) return Normalised(owner->MessageBox(text, TitleOrDefault(title), style));
+    return Normalised(MessageBoxPresenter().Show(nullptr, text, TitleOrDefault(title), style));
+}
+
+int ShowWarningBoxWith(IMessageBoxPresenter& presenter, const CString& text, const CString& title) {
+    return Normalised(presenter.Show(nullptr, text, TitleOrDefault(title), MB_OK | MB_ICONWARNING));
 }
 
 int ShowWarningBox(const CString& text, const CString& title, CWnd* owner) {

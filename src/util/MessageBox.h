@@ -5,8 +5,11 @@
 #include "framework/CString.h"
 
 class CWnd;
+class IMessageBoxPresenter;
 
 int ShowMessageBox(const CString& text, UINT style, CString title, CWnd* owner);
 int ShowWarningBox(const CString& text, const CString& title, CWnd* owner);    // OK
 int ShowOkCancelBox(const CString& text, const CString& title, CWnd* owner);   // OK, Cancel
 int ShowYesNoBox(const CString& text, const CString& title, CWnd* owner);      // Yes, No
+// A warning box without owner through a given presenter.
+int ShowWarningBoxWith(IMessageBoxPresenter& presenter, const CString& text, const CString& title);

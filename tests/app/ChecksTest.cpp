@@ -65,7 +65,7 @@ TEST_F(RuntimeCheck, BothRuntimesPresentAsksNothingAndLoadsTheComponent) {
     EXPECT_EQ(1, g_bNetFx4Installed);
     EXPECT_EQ(1, g_bVcRuntimeInstalled);
     EXPECT_TRUE(g_bRuntimeLoaded);
-    EXPECT_NE(nullptr, g_runtime.m_pWrapper);
+    EXPECT_TRUE(g_runtime.IsLoaded());
     EXPECT_FALSE(g_strUiFontFace.IsEmpty()) << "the UI font face was not read";
 }
 

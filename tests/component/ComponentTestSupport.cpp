@@ -2,6 +2,7 @@
 
 #include "app/Globals.h"
 #include "component/RuntimeComponent.h"
+#include "supervisor/OutcomeMessages.h"
 #include "util/FileDigest.h"
 #include "util/FileHelpers.h"
 #include "framework/Handles.h"
@@ -23,12 +24,19 @@ ScopedLauncherDir::ScopedLauncherDir(const std::wstring& dir) : m_previousAppDir
     SetDllDirectoryW(dir.c_str());
 }
 
-bool LoadInstalledComponent(CRuntimeComponent& holder) {
-    ComponentLocation where;
+Installation InstalledComponent() {
+    Installation where;
     where.folder = g_strAppDir;
-    where.libDigest = GetFileMd5(JoinPath(g_strAppDir, kComponentLibFile));
-    where.apiDigest = GetFileMd5(JoinPath(g_strAppDir, kComponentApiFile));
-    return holder.Load(where);
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (file.role == FileRole::Component) where.fixed.Set(file.name, GetFileMd5(where.PathOf(file)));
+    }
+    return where;
+}
+
+bool LoadInstalledComponent(CRuntimeComponent& holder) {
+    const LaunchOutcome outcome = holder.Load(InstalledComponent());
+    PresentOutcome(outcome, g_strAppDir);
+    return outcome.ok();
 }
 
 ScopedLauncherDir::~ScopedLauncherDir() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/CString.h"
+#include "util/Installation.h"
 #include "support/TestSupport.h"
 
 // The build's bin folder (this program lives in bin\component-tests).
@@ -30,8 +31,11 @@ private:
 };
 
 class CRuntimeComponent;
-// Loads the component from the launcher folder set by ScopedLauncherDir, taking the files
-// found there as the shipped ones (their digests are the fixed digests).
+// The launcher folder set by ScopedLauncherDir, taking the component files found there as
+// the shipped ones (their digests are the fixed digests).
+Installation InstalledComponent();
+// Loads the component from there and shows the outcome's box as start-up does; true when
+// it loaded.
 bool LoadInstalledComponent(CRuntimeComponent& holder);
 
 // Names of the files in `dir` that match `pattern` (for example L"kpx*").

@@ -30,8 +30,8 @@ protected:
     }
 
     void ExpectEmptyAfterFailure(CRuntimeComponent& holder) {
-        EXPECT_EQ(nullptr, holder.m_hModule);
-        EXPECT_EQ(nullptr, holder.m_pWrapper);
+        EXPECT_EQ(nullptr, holder.Module());
+        EXPECT_FALSE(holder.IsLoaded());
         EXPECT_EQ(nullptr, GetModuleHandleW(L"CsBrevinApi.dll")) << "the library is still loaded";
     }
 
@@ -52,13 +52,13 @@ TEST_F(ComponentLoad, RealComponentLoadsAndUnloads) {
     CRuntimeComponent holder;
     ASSERT_TRUE(LoadInstalledComponent(holder));
     EXPECT_TRUE(boxes.boxes.empty());
-    EXPECT_NE(nullptr, holder.m_pWrapper);
+    EXPECT_TRUE(holder.IsLoaded());
     wchar_t loaded[MAX_PATH] = {};
-    GetModuleFileNameW(holder.m_hModule, loaded, MAX_PATH);
+    GetModuleFileNameW(holder.Module(), loaded, MAX_PATH);
     EXPECT_EQ(0, lstrcmpiW(loaded, (dir.path() + L"\\CsBrevinApi.dll").c_str())) << loaded;
     holder.Unload();
-    EXPECT_EQ(nullptr, holder.m_hModule);
-    EXPECT_EQ(nullptr, holder.m_pWrapper);
+    EXPECT_EQ(nullptr, holder.Module());
+    EXPECT_FALSE(holder.IsLoaded());
     EXPECT_EQ(nullptr, GetModuleHandleW(L"CsBrevinApi.dll"));
     // The stand-in has the platform compiler's object layout: one deleting destructor,
     // asked to free the memory, before the library went.
@@ -146,20 +146,30 @@ TEST_F(ComponentLoad, WrongArchitectureShowsTheErrorCode) {
 TEST_F(ComponentLoad, FileThatIsNotTheShippedOneIsNeverLoaded) {
     Install(BinDirectory() + L"\\CsBrevinApi.dll");
     ScopedLauncherDir launcher(dir.path());
-    ComponentLocation where;
-    where.folder = dir.path().c_str();
-    where.libDigest = GetFileMd5(JoinPath(where.folder, kComponentLibFile));
-    where.apiDigest = L"00000000000000000000000000000000";
+    Installation where = InstalledComponent();
+    where.fixed.Set(kComponentApiFile, L"00000000000000000000000000000000");
     CRuntimeComponent holder;
-    EXPECT_FALSE(holder.Load(where));
+    EXPECT_EQ(LaunchStatus::ComponentNotShipped, holder.Load(where).status);
     EXPECT_TRUE(holder.FailedVerification());
-    EXPECT_TRUE(boxes.boxes.empty()) << "the start sequence names the file";
     ExpectEmptyAfterFailure(holder);
 
     // The fixed digests pass: the same files load, by full path.
-    where.apiDigest = GetFileMd5(JoinPath(where.folder, kComponentApiFile));
-    EXPECT_TRUE(holder.Load(where));
+    EXPECT_TRUE(holder.Load(InstalledComponent()).ok());
     EXPECT_FALSE(holder.FailedVerification());
+}
+
+TEST_F(ComponentLoad, FileHeldByAnotherProgramIsNotLoadedButNotCalledDamaged) {
+    Install(BinDirectory() + L"\\CsBrevinApi.dll");
+    ScopedLauncherDir launcher(dir.path());
+    HeldFile writer(dir.file(L"CsBrevinLab.dll"), 10000);
+    ASSERT_TRUE(writer.held());
+    CRuntimeComponent holder;
+    EXPECT_FALSE(LoadInstalledComponent(holder));
+    EXPECT_FALSE(holder.FailedVerification());
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(kInitTitle, boxes.boxes[0].title);
+    EXPECT_EQ(L"运行库加载失败，错误码：32", boxes.boxes[0].text);
+    ExpectEmptyAfterFailure(holder);
 }
 
 TEST_F(ComponentLoad, MissingFactoryFreesTheLibrary) {
@@ -192,7 +202,7 @@ TEST_F(ComponentLoad, UnloadDeletesTheObjectThenFreesTheLibraryOnce) {
     // A reference of our own keeps the library mapped, so that we can look inside after
     // the holder let go; a second FreeLibrary by the holder would drop it.
     HMODULE extra = LoadLibraryW(L"CsBrevinApi.dll");
-    ASSERT_EQ(holder.m_hModule, extra);
+    ASSERT_EQ(holder.Module(), extra);
     typedef long (*LiveObjects)();
     LiveObjects live = reinterpret_cast<LiveObjects>(reinterpret_cast<void*>(GetProcAddress(extra, "ProbeLiveObjects")));
     ASSERT_NE(nullptr, live);
@@ -200,8 +210,8 @@ TEST_F(ComponentLoad, UnloadDeletesTheObjectThenFreesTheLibraryOnce) {
 
     holder.Unload();
     holder.Unload();
-    EXPECT_EQ(nullptr, holder.m_pWrapper);
-    EXPECT_EQ(nullptr, holder.m_hModule);
+    EXPECT_FALSE(holder.IsLoaded());
+    EXPECT_EQ(nullptr, holder.Module());
     EXPECT_EQ(extra, GetModuleHandleW(L"CsBrevinApi.dll")) << "freed more than once";
     EXPECT_EQ(0, live()) << "the object was not deleted through its destructor";
     FreeLibrary(extra);
@@ -211,8 +221,8 @@ TEST_F(ComponentLoad, UnloadDeletesTheObjectThenFreesTheLibraryOnce) {
 TEST_F(ComponentLoad, UnloadOfAnEmptyHolderDoesNothing) {
     CRuntimeComponent holder;
     holder.Unload();
-    EXPECT_EQ(nullptr, holder.m_hModule);
-    EXPECT_EQ(nullptr, holder.m_pWrapper);
+    EXPECT_EQ(nullptr, holder.Module());
+    EXPECT_FALSE(holder.IsLoaded());
 }
 
 }  // namespace

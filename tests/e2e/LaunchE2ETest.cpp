@@ -20,7 +20,6 @@ namespace {
 
 const wchar_t kLoadTitle[] = L"软件加载提示";
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring ControlText(HWND dialog, int id) {
     wchar_t text[512] = {};

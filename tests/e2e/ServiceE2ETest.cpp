@@ -18,7 +18,6 @@ namespace {
 const int kServiceLinkId = 1012;
 const DWORD kTimeoutMs = 20000;
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring CommandOf(const std::wstring& logLine) {
     size_t cmd = logLine.find(L" cmd=");

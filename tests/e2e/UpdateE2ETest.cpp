@@ -22,7 +22,6 @@ std::string Marker(const std::string& text) {
     return bytes + text;
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // An installation built by mkinstall in a folder of its own, run once with the exit codes
 // the main program is to give.

@@ -1,54 +1,45 @@
-// Verification, extraction, launch and supervision of the main program at unit level: the
-// real stand-in main program runs from a temporary installation folder, the component is
-// a fake that copies the stand-in, and boxes and pages are recorded.
+// The launch without a window: verification, extraction, the main program's run in its
+// job and the action on its exit code. The real stand-in main program runs from a
+// temporary installation folder, the component is a fake that copies the stand-in, the
+// window is a recorder, and boxes and pages are recorded.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/Globals.h"
-#include "component/RuntimeComponent.h"
 #include "framework/Codepage.h"
+#include "support/LaunchSupport.h"
 #include "support/TestSupport.h"
-#include "util/DigestCodec.h"
+#include "supervisor/Launch.h"
 #include "supervisor/MainCommandLine.h"
-#include "ui/EIPMfcAppDlg.h"
+#include "util/DigestCodec.h"
 #include "util/FileDigest.h"
 
 namespace {
 
-// Stands in for the component object: "extracts" by copying a given file, or fails with a
-// given error text.
-class FakeWrapper : public IRuntimeWrapper {
+// Stands in for the component: "extracts" by copying a given file, or fails with a given
+// error text.
+class FakeComponent : public IPackageExtractor {
 public:
-    bool ExtractFile(const char* packagePath, const char* password, const char* infoTable, const char* dataTable,
-                     const char* targetDir, const char* fileName, const char** errorText) override {
+    bool ExtractFile(const CString& packagePath, const CString& password, const CString& infoTable,
+                     const CString& dataTable, const CString& targetDir, const CString& fileName,
+                     CString& errorText) override {
         ++calls;
-        lastPackage = packagePath;
-        lastArgs = std::string(password) + "|" + infoTable + "|" + dataTable + "|" + targetDir + "|" + fileName;
+        lastPackage = packagePath.Str();
+        lastArgs = (password + L"|" + infoTable + L"|" + dataTable + L"|" + targetDir + L"|" + fileName).Str();
         if (fail) {
-            *errorText = error.empty() ? nullptr : error.c_str();
+            errorText = error.c_str();
             return false;
         }
-        std::wstring target = NarrowToWide(targetDir).Str() + L"\\" + NarrowToWide(fileName).Str();
-        return CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
+        return CopyFileW(source.c_str(), (targetDir + L"\\" + fileName).GetString(), FALSE) != FALSE;
     }
-    // The test owns the object; the holder lets go of it before it could destroy it.
-    void DeletingDestructor(unsigned int) override {}
     int calls = 0;
     bool fail = false;
-    std::string error;
-    std::string lastPackage, lastArgs;
+    std::wstring error;
+    std::wstring lastPackage, lastArgs;
     std::wstring source;
 };
-
-std::string Narrow(const CString& text) {
-    std::string out;
-    for (wchar_t ch : text.Str()) out += static_cast<char>(ch);
-    return out;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::vector<std::string> LogLines(const std::wstring& path) {
     std::vector<std::string> lines;
@@ -63,34 +54,19 @@ std::vector<std::string> LogLines(const std::wstring& path) {
     return lines;
 }
 
-bool TakeQuitMessage() {
-    MSG msg;
-    return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-}
-
 class LaunchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_savedDir = g_strAppDir;
-        m_savedLoaded = g_bRuntimeLoaded;
-        g_strAppDir = m_dir.path().c_str();
-        g_bRuntimeLoaded = true;
         m_standIn = ProgramDirectory() + L"\\Kestrun.exe";
         ASSERT_TRUE(Exists(m_standIn)) << "Kestrun.exe is built beside the tests";
-        m_wrapper.source = m_standIn;
-        g_runtime.m_pWrapper = &m_wrapper;
+        m_component.source = m_standIn;
         RecordProgramDigest(GetFileMd5(m_standIn.c_str()));
-        TakeQuitMessage();
     }
-    void TearDown() override {
-        g_runtime.m_pWrapper = nullptr;
-        g_strAppDir = m_savedDir;
-        g_bRuntimeLoaded = m_savedLoaded;
-        TakeQuitMessage();
-    }
+    LaunchSettings Settings(IPackageExtractor* component) const { return SettingsFor(m_dir.path(), component); }
+    bool Launch() { return m_launch.LaunchMainProgram(); }
 
     void RecordProgramDigest(const CString& digest, const std::string& extra = std::string()) {
-        ASSERT_TRUE(WriteBytes(File(L"AppConf.ini"), "[Files]\r\nApexm5=" + Narrow(EncodeDigestText(digest)) +
+        ASSERT_TRUE(WriteBytes(File(L"AppConf.ini"), "[Files]\r\nApexm5=" + ToUtf8(EncodeDigestText(digest)) +
                                                          "\r\n" + extra));
     }
     void InstallProgram(const wchar_t* name) { ASSERT_TRUE(CopyFileW(m_standIn.c_str(), File(name).c_str(), FALSE)); }
@@ -101,21 +77,18 @@ protected:
     }
 
     TempDir m_dir{L"launch test"};
-    FakeWrapper m_wrapper;
+    FakeComponent m_component;
     std::wstring m_standIn;
-    CEIPMfcAppDlg m_dlg;
     RecordingMessageBoxes m_boxes;
-
-private:
-    CString m_savedDir;
-    bool m_savedLoaded = false;
+    RecordingWindow m_window;
+    CLaunch m_launch{Settings(&m_component), m_window};
 };
 
 TEST_F(LaunchTest, NormalRunStartsOnceWithTheCommandLineAndPutsTheFileBack) {
     InstallProgram(L"kstcache");
-    EXPECT_FALSE(m_dlg.LaunchMainProgram());
+    EXPECT_FALSE(Launch());
     EXPECT_TRUE(m_boxes.boxes.empty());
-    EXPECT_EQ(0, m_wrapper.calls);  // the file matched its digest
+    EXPECT_EQ(0, m_component.calls);  // the file matched its digest
     std::vector<std::string> runs = Runs();
     ASSERT_EQ(1u, runs.size());
     EXPECT_NE(std::string::npos, runs[0].find(" exit=0 cmd=" + ExpectedCommandLine()));
@@ -123,7 +96,7 @@ TEST_F(LaunchTest, NormalRunStartsOnceWithTheCommandLineAndPutsTheFileBack) {
     EXPECT_TRUE(Exists(File(L"kstcache")));
     EXPECT_FALSE(Exists(File(L"Kestrun.exe")));
     EXPECT_EQ(ReadBytes(m_standIn), ReadBytes(File(L"kstcache")));
-    EXPECT_TRUE(TakeQuitMessage());
+    EXPECT_TRUE(m_window.ended);
 }
 
 TEST_F(LaunchTest, ExitCodeTwoReportsBadArgumentsThenRenames) {
@@ -131,7 +104,7 @@ TEST_F(LaunchTest, ExitCodeTwoReportsBadArgumentsThenRenames) {
     ASSERT_TRUE(WriteBytes(File(L"kestrun.codes"), "2"));
     bool programNameWhileShown = false;
     m_boxes.onShow = [&](const RecordingMessageBoxes::Box&) { programNameWhileShown = Exists(File(L"Kestrun.exe")); };
-    EXPECT_FALSE(m_dlg.LaunchMainProgram());
+    EXPECT_FALSE(Launch());
     ASSERT_EQ(1u, m_boxes.boxes.size());
     EXPECT_EQ(L"错误提示", m_boxes.boxes[0].title);
     EXPECT_EQ(L"运行参数错误。", m_boxes.boxes[0].text);
@@ -139,38 +112,38 @@ TEST_F(LaunchTest, ExitCodeTwoReportsBadArgumentsThenRenames) {
     EXPECT_TRUE(programNameWhileShown);
     EXPECT_TRUE(Exists(File(L"kstcache")));
     EXPECT_FALSE(Exists(File(L"Kestrun.exe")));
-    EXPECT_TRUE(TakeQuitMessage());
+    EXPECT_TRUE(m_window.ended);
 }
 
 TEST_F(LaunchTest, ExitCodeSixHandsOverToTheUpdaterAndStillRenames) {
     InstallProgram(L"kstcache");
     ASSERT_TRUE(WriteBytes(File(L"kestrun.codes"), "6"));
-    EXPECT_FALSE(m_dlg.LaunchMainProgram());
+    EXPECT_FALSE(Launch());
     // No updater in this folder: the hand-off reports it; the file goes back all the same.
     EXPECT_FALSE(m_boxes.boxes.empty());
     EXPECT_TRUE(Exists(File(L"kstcache")));
     EXPECT_FALSE(Exists(File(L"Kestrun.exe")));
-    EXPECT_TRUE(TakeQuitMessage());
+    EXPECT_TRUE(m_window.ended);
 }
 
 TEST_F(LaunchTest, TamperedOrMissingProgramIsExtractedAgainSilently) {
     ASSERT_TRUE(WriteBytes(File(L"kstcache"), "tampered"));
-    EXPECT_FALSE(m_dlg.LaunchMainProgram());
+    EXPECT_FALSE(Launch());
     EXPECT_TRUE(m_boxes.boxes.empty());
-    EXPECT_EQ(1, m_wrapper.calls);
-    EXPECT_EQ(Narrow(File(L"Kestpak.da").c_str()), m_wrapper.lastPackage);
-    EXPECT_EQ(Narrow(kPackagePassword + L"|" + kPackageInfoTable + L"|" + kPackageDataTable + L"|" +
-                     m_dir.path().c_str() + L"|Kestrun.exe"),
-              m_wrapper.lastArgs);
+    EXPECT_EQ(1, m_component.calls);
+    EXPECT_EQ(File(L"Kestpak.da"), m_component.lastPackage);
+    EXPECT_EQ((kPackagePassword + L"|" + kPackageInfoTable + L"|" + kPackageDataTable + L"|" +
+               m_dir.path().c_str() + L"|Kestrun.exe").Str(),
+              m_component.lastArgs);
     EXPECT_EQ(1u, Runs().size());
     EXPECT_EQ(ReadBytes(m_standIn), ReadBytes(File(L"kstcache")));
-    TakeQuitMessage();
 
-    // Missing altogether: extracted at once.
+    // Missing altogether: extracted at once (by the next launcher: this one has finished).
     ASSERT_TRUE(DeleteFileW(File(L"kstcache").c_str()));
-    EXPECT_FALSE(m_dlg.LaunchMainProgram());
+    RecordingWindow window;
+    EXPECT_FALSE(CLaunch(Settings(&m_component), window).LaunchMainProgram());
     EXPECT_TRUE(m_boxes.boxes.empty());
-    EXPECT_EQ(2, m_wrapper.calls);
+    EXPECT_EQ(2, m_component.calls);
     EXPECT_EQ(2u, Runs().size());
     EXPECT_TRUE(Exists(File(L"kstcache")));
 }
@@ -179,25 +152,25 @@ TEST_F(LaunchTest, ProgramLeftUnderItsRunnableNameIsUsedAndAStaleCacheReplaced) 
     // An earlier run did not end normally: both names exist.
     InstallProgram(L"Kestrun.exe");
     ASSERT_TRUE(WriteBytes(File(L"kstcache"), "stale copy"));
-    EXPECT_FALSE(m_dlg.LaunchMainProgram());
+    EXPECT_FALSE(Launch());
     EXPECT_TRUE(m_boxes.boxes.empty());
-    EXPECT_EQ(0, m_wrapper.calls);
+    EXPECT_EQ(0, m_component.calls);
     EXPECT_EQ(1u, Runs().size());
     EXPECT_FALSE(Exists(File(L"Kestrun.exe")));
     EXPECT_EQ(ReadBytes(m_standIn), ReadBytes(File(L"kstcache")));
-    EXPECT_TRUE(TakeQuitMessage());
+    EXPECT_TRUE(m_window.ended);
 }
 
 TEST_F(LaunchTest, BetweenRunsNameThatCannotBeReplacedIsReportedOnceAndTheLauncherEnds) {
     InstallProgram(L"Kestrun.exe");
     ASSERT_TRUE(CreateDirectoryW(File(L"kstcache").c_str(), nullptr));  // a folder is never replaced
-    EXPECT_FALSE(m_dlg.LaunchMainProgram());
+    EXPECT_FALSE(Launch());
     EXPECT_EQ(1u, Runs().size());
     ASSERT_EQ(1u, m_boxes.boxes.size());
     EXPECT_EQ(L"软件加载提示", m_boxes.boxes[0].title);
     EXPECT_EQ(std::wstring::npos, m_boxes.boxes[0].text.find(m_dir.path()));
     EXPECT_EQ(ReadBytes(m_standIn), ReadBytes(File(L"Kestrun.exe")));  // nothing lost
-    EXPECT_TRUE(TakeQuitMessage());                                       // the launcher still ends
+    EXPECT_TRUE(m_window.ended);                                       // the launcher still ends
 }
 
 TEST_F(LaunchTest, CacheThatCannotBeRenamedIsReportedAndNothingRuns) {
@@ -205,7 +178,7 @@ TEST_F(LaunchTest, CacheThatCannotBeRenamedIsReportedAndNothingRuns) {
     HANDLE held = CreateFileW(File(L"kstcache").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                               nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    bool launched = !m_dlg.LaunchMainProgram();
+    bool launched = !Launch();
     CloseHandle(held);
     if (m_boxes.boxes.empty() && launched) {
         GTEST_SKIP() << "this system renames a file that is open without delete sharing";
@@ -215,7 +188,7 @@ TEST_F(LaunchTest, CacheThatCannotBeRenamedIsReportedAndNothingRuns) {
     EXPECT_EQ(L"软件加载提示", m_boxes.boxes[0].title);
     EXPECT_TRUE(Runs().empty());
     EXPECT_TRUE(Exists(File(L"kstcache")));
-    EXPECT_FALSE(TakeQuitMessage());
+    EXPECT_FALSE(m_window.ended);
 }
 
 TEST_F(LaunchTest, CacheHeldForAMomentByAnotherProgramIsWaitedFor) {
@@ -223,36 +196,36 @@ TEST_F(LaunchTest, CacheHeldForAMomentByAnotherProgramIsWaitedFor) {
     {
         HeldFile scanner(File(L"kstcache"), 300);
         ASSERT_TRUE(scanner.held());
-        EXPECT_FALSE(m_dlg.LaunchMainProgram());
+        EXPECT_FALSE(Launch());
     }
     EXPECT_TRUE(m_boxes.boxes.empty()) << (m_boxes.boxes.empty() ? "" : ToUtf8(m_boxes.boxes[0].text.c_str()));
     EXPECT_EQ(1u, Runs().size());
     EXPECT_TRUE(Exists(File(L"kstcache")));
-    EXPECT_TRUE(TakeQuitMessage());
+    EXPECT_TRUE(m_window.ended);
 }
 
 TEST_F(LaunchTest, ProgramThatCannotStartShowsTheFailureAndKeepsItsName) {
     const std::string notAProgram = "this is not an executable";
     ASSERT_TRUE(WriteBytes(File(L"kstcache"), notAProgram));
     RecordProgramDigest(GetFileMd5(File(L"kstcache").c_str()));
-    EXPECT_TRUE(m_dlg.LaunchMainProgram());
+    EXPECT_TRUE(Launch());
     ASSERT_EQ(1u, m_boxes.boxes.size());
     EXPECT_EQ(L"软件加载提示", m_boxes.boxes[0].title);
     EXPECT_EQ(0u, m_boxes.boxes[0].text.find(L"加载失败！\n"));
     EXPECT_EQ(std::wstring::npos, m_boxes.boxes[0].text.find(m_dir.path()));
     EXPECT_EQ(notAProgram, ReadBytes(File(L"Kestrun.exe")));
     EXPECT_FALSE(Exists(File(L"kstcache")));
-    EXPECT_FALSE(TakeQuitMessage());
+    EXPECT_FALSE(m_window.ended);
 
     // A second attempt repeats the whole operation, with the same outcome.
-    EXPECT_TRUE(m_dlg.LaunchMainProgram());
+    EXPECT_TRUE(Launch());
     EXPECT_EQ(2u, m_boxes.boxes.size());
 }
 
 TEST_F(LaunchTest, ChildLeftRunningByTheProgramEndsWithTheJob) {
     InstallProgram(L"kstcache");
     ASSERT_TRUE(WriteBytes(File(L"kestrun.child"), ""));
-    EXPECT_FALSE(m_dlg.LaunchMainProgram());
+    EXPECT_FALSE(Launch());
     DWORD pid = 0;
     for (int i = 0; i < 100 && !pid; ++i) {
         pid = static_cast<DWORD>(atol(ReadBytes(File(L"kestrun.child.pid")).c_str()));
@@ -264,18 +237,50 @@ TEST_F(LaunchTest, ChildLeftRunningByTheProgramEndsWithTheJob) {
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child, 3000)) << "the child outlived the job";
         CloseHandle(child);
     }
-    EXPECT_TRUE(TakeQuitMessage());
+    EXPECT_TRUE(m_window.ended);
 }
 
 TEST_F(LaunchTest, WithoutTheRuntimeNothingHappens) {
-    g_bRuntimeLoaded = false;
+    RecordingWindow window;
+    CLaunch launch(Settings(nullptr), window);
     InstallProgram(L"kstcache");
-    EXPECT_TRUE(m_dlg.LaunchMainProgram());
+    EXPECT_TRUE(launch.LaunchMainProgram());
     ASSERT_EQ(1u, m_boxes.boxes.size());
     EXPECT_EQ(L"加载软件提示", m_boxes.boxes[0].title);
     EXPECT_EQ(L"软件启动失败！\n软件运行库未成功加载。", m_boxes.boxes[0].text);
     EXPECT_TRUE(Exists(File(L"kstcache")));
     EXPECT_TRUE(Runs().empty());
+}
+
+TEST_F(LaunchTest, ARequestWhileALaunchIsUnderWayIsRefused) {
+    // While a failure box of the first attempt is up, and while the program of the second
+    // runs, the launch says no to another attempt; in between the user may try again.
+    ASSERT_TRUE(WriteBytes(File(L"kstcache"), "not a program"));
+    RecordProgramDigest(GetFileMd5(File(L"kstcache").c_str()));
+    std::vector<LaunchState> seen;
+    m_boxes.onShow = [&](const RecordingMessageBoxes::Box&) {
+        seen.push_back(m_launch.State());
+        EXPECT_TRUE(Launch()) << "refused";
+        EXPECT_FALSE(m_window.linkEnabled);
+    };
+    EXPECT_TRUE(Launch());
+    EXPECT_EQ(LaunchState::Idle, m_launch.State());
+    EXPECT_TRUE(m_window.linkEnabled);
+
+    InstallProgram(L"Kestrun.exe");
+    RecordProgramDigest(GetFileMd5(m_standIn.c_str()));
+    m_window.onHide = [&] {
+        seen.push_back(m_launch.State());
+        EXPECT_TRUE(Launch()) << "refused";
+    };
+    EXPECT_FALSE(Launch());
+    EXPECT_EQ((std::vector<LaunchState>{LaunchState::Verifying, LaunchState::Running}), seen);
+    EXPECT_EQ(1u, m_boxes.boxes.size());
+    EXPECT_EQ(1u, Runs().size());
+    EXPECT_TRUE(m_window.ended);
+    EXPECT_EQ(LaunchState::Finishing, m_launch.State());
+    EXPECT_TRUE(Launch()) << "nothing starts once the launcher is finishing";
+    EXPECT_EQ(1u, Runs().size());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/LaunchSupport.h"
 #include "support/TestSupport.h"
 #include "app/Globals.h"
 #include "supervisor/ServiceWindow.h"
@@ -31,7 +32,6 @@ std::wstring OwnFileName() {
     return p.substr(p.find_last_of(L'\\') + 1);
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The cmd= part of the first line of a stand-in's log, without the line break.
 std::wstring LoggedCommandLine(const std::wstring& log, DWORD timeoutMs) {
@@ -95,6 +95,9 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(IsProcessRunning(L"Sevra.exe")) << "a service window from elsewhere is running";
     }
+    // What a click on the service link does, as the launch presents it.
+    bool Start() { return CLaunch(SettingsFor(dir.path()), window).StartServiceWindow(); }
+    RecordingWindow window;
     void TearDown() override {
         WriteBytes(dir.file(L"sevra.stop"), "");
         for (int i = 0; i < 100 && IsProcessRunning(L"Sevra.exe"); ++i) Sleep(50);
@@ -105,7 +108,7 @@ TEST_F(ServiceStart, StartsOnceWithTheExactCommandLineAndRefusesASecond) {
     ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\Sevra.exe").c_str(), dir.file(L"Sevra.exe").c_str(), FALSE));
     const COleDateTime today = COleDateTime::GetCurrentTime();
 
-    EXPECT_TRUE(StartServiceWindow(dir.path().c_str(), g_strServerAddress, g_strServerPort));
+    EXPECT_TRUE(Start());
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(IsProcessRunning(L"Sevra.exe")) << "listed as soon as it was started";
 
@@ -118,7 +121,7 @@ TEST_F(ServiceStart, StartsOnceWithTheExactCommandLineAndRefusesASecond) {
                                                      L"6629", token, L"Velmora");
     EXPECT_EQ(LoggedCommandLine(log, 10000), expected.Str());
 
-    EXPECT_FALSE(StartServiceWindow(dir.path().c_str(), g_strServerAddress, g_strServerPort));
+    EXPECT_FALSE(Start());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, L"重复打开在线客服窗口提示");
     EXPECT_EQ(boxes.boxes[0].text, L"会话窗口已打开，请不要重复打开！");
@@ -129,7 +132,7 @@ TEST_F(ServiceStart, StartsOnceWithTheExactCommandLineAndRefusesASecond) {
 }
 
 TEST_F(ServiceStart, AMissingProgramIsReported) {
-    EXPECT_FALSE(StartServiceWindow(dir.path().c_str(), g_strServerAddress, g_strServerPort));
+    EXPECT_FALSE(Start());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, L"软件加载提示");
     EXPECT_EQ(boxes.boxes[0].text, L"加载失败！\n请尝试重启软件！");

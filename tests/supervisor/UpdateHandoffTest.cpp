@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "support/LaunchSupport.h"
 #include "support/TestSupport.h"
 #include "app/Globals.h"
 #include "framework/Handles.h"
@@ -32,7 +33,6 @@ bool MakeFile(const std::wstring& path, DWORD attributes = 0) {
     return attributes == 0 || SetFileAttributesW(path.c_str(), attributes);
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring Lines(const std::wstring& path) {
     std::string bytes = ReadBytes(path);
@@ -202,7 +202,9 @@ protected:
     void InstallUpdater() {
         ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\qorupd.exe").c_str(), updater.c_str(), FALSE));
     }
-    bool Start(bool report = true) { return StartUpdater(dir.path().c_str(), report); }
+    // The hand-off as the launch makes it after the main program's run.
+    bool Start(bool report = true) { return CLaunch(SettingsFor(dir.path()), window).RunUpdater(report); }
+    RecordingWindow window;
 };
 
 TEST_F(UpdaterStart, MissingUpdaterIsReportedOnlyWhenAsked) {

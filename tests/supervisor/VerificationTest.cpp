@@ -1,7 +1,7 @@
-// The verification core without a window: which outcome each state of the installation
-// gives, that the verified program stays the file that runs, and that an extraction
-// producing the wrong bytes is caught before anything starts. Plus the start sequence's
-// presentation of its two early stops.
+// The verification core without a window: which outcome and message each state of the
+// installation gives (one case per row of the table of verified files), that a busy file is
+// not a damaged one, that the verified program stays the file that runs, and that an
+// extraction producing the wrong bytes is caught before anything starts.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,7 +13,7 @@
 #include "supervisor/OutcomeMessages.h"
 #include "supervisor/Verification.h"
 #include "support/TestSupport.h"
-#include "ui/EIPMfcAppDlg.h"
+#include "component/RuntimeComponent.h"
 #include "util/DigestCodec.h"
 #include "util/FileDigest.h"
 
@@ -21,32 +21,65 @@ namespace {
 
 std::string Narrow(const CString& text) { return WideToNarrow(text); }
 
+const wchar_t kDamaged[] =
+    L"数据文件错误，请重启软件后再尝试。\n若重启软件后仍无法正常加载，请进入网站下载完整安装包重装或修复软件。";
+
+// What the user is told for each verified file, written out here rather than read from the
+// table: a file added to the table needs its messages here too.
+struct FileMessages {
+    std::wstring name;
+    std::wstring missingTitle, missing;
+    std::wstring differentTitle, different;
+};
+const FileMessages kFileMessages[] = {
+    {L"Kestpak.da", L"软件加载提示", kDamaged, L"软件加载提示", kDamaged},
+    {L"CsBrevinLab.dll", L"初始化提示", L"缺少clab库文件，请使用软件安装包修复软件！", L"软件加载提示",
+     L"运行组件文件错误：CsLab校验失败。"},
+    {L"CsBrevinApi.dll", L"初始化提示", L"缺少capi库文件，请使用软件安装包修复软件！", L"软件加载提示",
+     L"运行组件文件错误：CsApi校验失败。"},
+    {L"Kestrun.exe", L"加载软件提示", L"软件加载失败，未找到加载文件，请重试。", L"软件加载提示", kDamaged},
+};
+
 class VerificationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_context.appDir = m_dir.path().c_str();
+        m_context.installation.folder = m_dir.path().c_str();
         m_standIn = ProgramDirectory() + L"\\Kestrun.exe";
-        ASSERT_TRUE(WriteBytes(m_dir.file(L"Kestpak.da"), "package bytes"));
-        CopyComponent(L"CsBrevinLab.dll");
-        CopyComponent(L"CsBrevinApi.dll");
-        m_context.fixedLibDigest = GetFileMd5(m_dir.file(L"CsBrevinLab.dll").c_str());
-        m_context.fixedApiDigest = GetFileMd5(m_dir.file(L"CsBrevinApi.dll").c_str());
+        WriteDataFiles();
         Record(GetFileMd5(m_dir.file(L"Kestpak.da").c_str()), GetFileMd5(m_standIn.c_str()));
+    }
+    void WriteDataFiles() {
+        ASSERT_TRUE(WriteBytes(m_dir.file(L"Kestpak.da"), "package bytes"));
+        for (const wchar_t* name : {L"CsBrevinLab.dll", L"CsBrevinApi.dll"}) {
+            ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\" + name).c_str(), m_dir.file(name).c_str(), FALSE)) << name;
+        }
     }
     void Record(const CString& package, const CString& program) {
         ASSERT_TRUE(WriteBytes(m_dir.file(L"AppConf.ini"), "[Data]\nApdbm5=" + Narrow(EncodeDigestText(package)) +
                                                                "\nApexm5=" + Narrow(EncodeDigestText(program)) + "\n"));
     }
-    void CopyComponent(const wchar_t* name) {
-        ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\" + name).c_str(), m_dir.file(name).c_str(), FALSE)) << name;
-    }
     LaunchStatus Verify() { return VerifyDataFiles(m_context).status; }
-    // An extraction that copies `source` into place, counting its calls.
+    // An extraction that copies `source` into place (nothing when it is empty), counting its calls.
     ExtractProgram CopyingExtraction(const std::wstring& source) {
         return [this, source](CString&) {
             ++m_extractions;
-            return CopyFileW(source.c_str(), m_dir.file(L"Kestrun.exe").c_str(), FALSE) != FALSE;
+            return source.empty() || CopyFileW(source.c_str(), m_dir.file(L"Kestrun.exe").c_str(), FALSE) != FALSE;
         };
+    }
+    // The outcome of the step that meets `file` missing or changed.
+    LaunchOutcome CheckDamaged(const VerifiedFile& file, bool missing) {
+        if (file.role == FileRole::MainProgram) {
+            // The package's copy: none written, or not the recorded program.
+            const std::wstring wrong = m_dir.file(L"wrong.bin");
+            EXPECT_TRUE(WriteBytes(wrong, "not the recorded program"));
+            CVerifiedProgram program;
+            return PrepareMainProgram(m_context, CopyingExtraction(missing ? L"" : wrong), program);
+        }
+        const std::wstring path = m_dir.file(file.name);
+        EXPECT_TRUE(missing ? DeleteFileW(path.c_str()) != FALSE : WriteBytes(path, ReadBytes(path) + "x"));
+        // A component file is looked for before the component is loaded.
+        if (missing && file.role == FileRole::Component) return CRuntimeComponent().Load(m_context.installation);
+        return VerifyDataFiles(m_context);
     }
 
     TempDir m_dir{L"verification"};
@@ -55,38 +88,66 @@ protected:
     int m_extractions = 0;
 };
 
-TEST_F(VerificationTest, DataFilesAreCheckedPackageFirstThenEachComponent) {
+TEST_F(VerificationTest, EachVerifiedFileMissingOrChangedHasItsOwnMessage) {
+    const CString dir = m_context.installation.folder;
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        const FileMessages* expected = nullptr;
+        for (const FileMessages& messages : kFileMessages) {
+            if (messages.name == file.name) expected = &messages;
+        }
+        ASSERT_NE(nullptr, expected) << "no messages written down for " << Narrow(file.name);
+        for (bool missing : {true, false}) {
+            SCOPED_TRACE(Narrow(file.name) + (missing ? " missing" : " changed"));
+            const OutcomeMessage message = MessageFor(CheckDamaged(file, missing), dir);
+            EXPECT_EQ(missing ? expected->missingTitle : expected->differentTitle, message.title.Str());
+            EXPECT_EQ(missing ? expected->missing : expected->different, message.text.Str());
+            WriteDataFiles();
+        }
+    }
     EXPECT_EQ(LaunchStatus::Ok, Verify());
+}
 
-    std::string api = ReadBytes(m_dir.file(L"CsBrevinApi.dll"));
-    api.back() ^= 1;
-    ASSERT_TRUE(WriteBytes(m_dir.file(L"CsBrevinApi.dll"), api));
-    EXPECT_EQ(LaunchStatus::ComponentApiDiffers, Verify());
+TEST_F(VerificationTest, DataFilesAreCheckedPackageFirstAndOnlyAgainstARecordedDigest) {
     ASSERT_TRUE(DeleteFileW(m_dir.file(L"CsBrevinLab.dll").c_str()));
-    EXPECT_EQ(LaunchStatus::ComponentLibDiffers, Verify());
-    // A damaged or missing package is named before any component file.
     ASSERT_TRUE(WriteBytes(m_dir.file(L"Kestpak.da"), "package bytez"));
-    EXPECT_EQ(LaunchStatus::PackageDiffers, Verify());
+    LaunchOutcome outcome = VerifyDataFiles(m_context);
+    EXPECT_EQ(LaunchStatus::FileDiffers, outcome.status);
+    ASSERT_NE(nullptr, outcome.file);
+    EXPECT_EQ(std::wstring(L"Kestpak.da"), outcome.file->name) << "the package is named before any component file";
+    // A package that cannot be read never matches, not even an empty record.
     ASSERT_TRUE(DeleteFileW(m_dir.file(L"Kestpak.da").c_str()));
-    EXPECT_EQ(LaunchStatus::PackageDiffers, Verify());
+    Record(L"", GetFileMd5(m_standIn.c_str()));
+    EXPECT_EQ(LaunchStatus::FileDiffers, Verify());
     ASSERT_TRUE(WriteBytes(m_dir.file(L"AppConf.ini"), "; Apdbm5=x\nApexm5=y\n"));
-    EXPECT_EQ(LaunchStatus::PackageDigestUnrecorded, Verify());
+    EXPECT_EQ(LaunchStatus::DigestUnrecorded, Verify());
+}
+
+TEST_F(VerificationTest, AFileHeldByAnotherProgramIsBusyNotDamagedAndIsWaitedForAMoment) {
+    {
+        HeldFile scanner(m_dir.file(L"Kestpak.da"), 300);
+        ASSERT_TRUE(scanner.held());
+        EXPECT_EQ(LaunchStatus::Ok, Verify());
+    }
+    HeldFile writer(m_dir.file(L"CsBrevinApi.dll"), 20000);
+    ASSERT_TRUE(writer.held());
+    const LaunchOutcome outcome = VerifyDataFiles(m_context);
+    EXPECT_EQ(LaunchStatus::FileBusy, outcome.status);
+    const OutcomeMessage message = MessageFor(outcome, m_context.installation.folder);
+    EXPECT_EQ(L"软件加载提示", message.title.Str());
+    EXPECT_EQ(L"数据文件正被其他程序占用：CsBrevinApi.dll\n请关闭占用该文件的程序后重启软件。", message.text.Str());
 }
 
 TEST_F(VerificationTest, EachFailureHasItsOwnMessage) {
-    const CString dir = m_context.appDir;
+    const CString dir = m_context.installation.folder;
     struct Case {
         LaunchOutcome outcome;
         const wchar_t* title;
         std::wstring text;
     } cases[] = {
-        {LaunchOutcome::Of(LaunchStatus::PackageDigestUnrecorded), L"软件加载提示", L"加载配置文件失败！\r\nAppConf-apdbm5"},
-        {LaunchOutcome::Of(LaunchStatus::ProgramDigestUnrecorded), L"软件加载提示", L"读取配置文件失败！\r\nAppConf-apexm5"},
-        {LaunchOutcome::Of(LaunchStatus::ComponentLibDiffers), L"软件加载提示", L"运行组件文件错误：CsLab校验失败。"},
-        {LaunchOutcome::Of(LaunchStatus::ComponentApiDiffers), L"软件加载提示", L"运行组件文件错误：CsApi校验失败。"},
-        {LaunchOutcome::Of(LaunchStatus::ExtractedProgramDiffers), L"软件加载提示",
-         L"数据文件错误，请重启软件后再尝试。\n若重启软件后仍无法正常加载，请进入网站下载完整安装包重装或修复软件。"},
-        {LaunchOutcome::Of(LaunchStatus::ProgramMissing), L"加载软件提示", L"软件加载失败，未找到加载文件，请重试。"},
+        {LaunchOutcome::For(LaunchStatus::DigestUnrecorded, VerifiedFileOf(VerifiedFileId::Package)), L"软件加载提示",
+         L"加载配置文件失败！\r\nAppConf-apdbm5"},
+        {LaunchOutcome::For(LaunchStatus::DigestUnrecorded, VerifiedFileOf(VerifiedFileId::MainProgram)),
+         L"软件加载提示", L"读取配置文件失败！\r\nAppConf-apexm5"},
         // The component's text: internals are never shown, an empty text asks to retry.
         {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"no such table: FileDat"), L"软件加载提示",
          L"软件加载失败！\n文件加载出错。"},
@@ -105,19 +166,21 @@ TEST_F(VerificationTest, EachFailureHasItsOwnMessage) {
         EXPECT_EQ(c.title, message.title.Str()) << static_cast<int>(c.outcome.status);
         EXPECT_EQ(c.text, message.text.Str()) << static_cast<int>(c.outcome.status);
     }
-    EXPECT_TRUE(MessageFor(LaunchOutcome::Of(LaunchStatus::Abandoned), dir).text.IsEmpty());
+    for (LaunchStatus silent : {LaunchStatus::Abandoned, LaunchStatus::Refused}) {
+        EXPECT_TRUE(MessageFor(LaunchOutcome::Of(silent), dir).text.IsEmpty());
+    }
 }
 
 TEST_F(VerificationTest, PresentProgramNeedsItsRecordedDigestAndAnExtractedOneToo) {
     ASSERT_TRUE(CopyFileW(m_standIn.c_str(), m_dir.file(L"Kestrun.exe").c_str(), FALSE));
     ASSERT_TRUE(WriteBytes(m_dir.file(L"AppConf.ini"), "Apdbm5=x\n"));
     CVerifiedProgram program;
-    EXPECT_EQ(LaunchStatus::ProgramDigestUnrecorded,
+    EXPECT_EQ(LaunchStatus::DigestUnrecorded,
               PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
     EXPECT_EQ(0, m_extractions);
     // Missing: extracted at once, but what was extracted cannot be checked either.
     ASSERT_TRUE(DeleteFileW(m_dir.file(L"Kestrun.exe").c_str()));
-    EXPECT_EQ(LaunchStatus::ProgramDigestUnrecorded,
+    EXPECT_EQ(LaunchStatus::DigestUnrecorded,
               PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
     EXPECT_EQ(1, m_extractions);
     EXPECT_FALSE(program.file);
@@ -156,7 +219,7 @@ TEST_F(VerificationTest, VerifiedProgramCannotBeChangedUntilItHasStarted) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(m_dir.file(L"moved.exe").c_str()));
 
     CMainProgramRun run;
-    ASSERT_TRUE(run.Start(program, BuildMainCommandLine(program.path, m_context.appDir, g_strServerAddress, g_strServerPort)).ok());
+    ASSERT_TRUE(run.Start(program, BuildMainCommandLine(program.path, m_context.installation.folder, g_strServerAddress, g_strServerPort)).ok());
     EXPECT_FALSE(program.file) << "let go once started";
     EXPECT_EQ(0u, run.WaitForExit());
     const std::string log = ReadBytes(m_dir.file(L"kestrun.log"));

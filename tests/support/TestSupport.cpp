@@ -30,6 +30,8 @@ HINSTANCE RecordingWebPages::Open(const wchar_t* address) {
     return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
 }
 
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 TempDir::TempDir(const std::wstring& nameHint, const std::wstring& parent) {
     std::wstring base = parent;
     if (base.empty()) {

@@ -81,6 +81,8 @@ private:
     bool m_held = false;
 };
 
+// A file or folder exists at the path.
+bool Exists(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool RemoveTree(const std::wstring& path);

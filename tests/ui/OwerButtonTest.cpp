@@ -72,9 +72,8 @@ TEST(OwerButton, ColourSettersChainAndHeightsStayWithinSixToSeventyTwo) {
 }
 
 TEST(OwerButton, FaceNameMatchingTheUiFontIsLeftToTheFontMapper) {
-    CString saved = g_strUiFontFace;
-    g_strUiFontFace = L"SimHei";
     COwerButton b;
+    b.SetUiFontFace(L"SimHei");
     b.SetFontName(L"SimHei");
     EXPECT_EQ(b.GetFontName(), L"SimHei");
     EXPECT_EQ(b.GetDrawingFaceName(), L"");
@@ -82,7 +81,6 @@ TEST(OwerButton, FaceNameMatchingTheUiFontIsLeftToTheFontMapper) {
     EXPECT_EQ(b.GetDrawingFaceName(), L"simhei");
     b.SetFontName(L"Tahoma");
     EXPECT_EQ(b.GetDrawingFaceName(), L"Tahoma");
-    g_strUiFontFace = saved;
 
     // A name longer than the face field is cut there, not written past it.
     b.SetFontName(L"A face name that is far longer than thirty-one characters");

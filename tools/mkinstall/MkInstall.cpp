@@ -19,6 +19,7 @@
 #include "framework/Handles.h"
 #include "util/DigestCodec.h"
 #include "util/FileDigest.h"
+#include "util/VerifiedFiles.h"
 
 namespace {
 
@@ -81,11 +82,15 @@ bool CopyInto(const std::wstring& source, const std::wstring& target) {
     return true;
 }
 
+// AppConf.ini records, in stored form, the digest of every verified file that has a key
+// there (the package and the main program).
 bool WriteConfig(const std::wstring& path, const CString& programDigest, const CString& packageDigest) {
-    const std::string text = "; Velmora installation, written by mkinstall\r\n"
-                             "[Velmora]\r\n"
-                             "Apexm5=" + WideToNarrow(EncodeDigestText(programDigest), CP_UTF8) + "\r\n" +
-                             "Apdbm5=" + WideToNarrow(EncodeDigestText(packageDigest), CP_UTF8) + "\r\n";
+    std::string text = "; Velmora installation, written by mkinstall\r\n[Velmora]\r\n";
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (file.IsFixed()) continue;
+        const CString& digest = file.role == FileRole::MainProgram ? programDigest : packageDigest;
+        text += Narrow(file.configKey) + "=" + WideToNarrow(EncodeDigestText(digest), CP_UTF8) + "\r\n";
+    }
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     if (!file || !WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
@@ -131,8 +136,11 @@ int Run(const Options& options) {
         return 1;
     }
 
-    std::vector<std::wstring> required = {kComponentLibFile.Str(), kComponentApiFile.Str()};
-    if (options.launcher) required.insert(required.begin(), kLauncherFile);
+    std::vector<std::wstring> required;
+    if (options.launcher) required.push_back(kLauncherFile);
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (file.role == FileRole::Component) required.push_back(file.name);
+    }
     for (const std::wstring& name : required) {
         if (!IsFile(Join(toolDir, name))) {
             Fail("missing beside the tool: " + Narrow(name));
