@@ -292,6 +292,27 @@ TEST_F(LaunchE2E, BetweenRunsNameThatCannotBeReplacedIsReportedAndTheLauncherEnd
     EXPECT_EQ(m_original, ReadBytes(File(L"Kestrun.exe")));
 }
 
+TEST_F(LaunchE2E, ARefusedCopyHoldsNoFileOfTheInstallationWhileItsBoxIsUp) {
+    ASSERT_TRUE(WriteBytes(File(L"kestrun.hold"), ""));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WaitUntil([&] { return Runs().size() == 1; }, 20000));
+    DrivenProcess second;
+    ASSERT_TRUE(second.Start(File(L"Velmora.exe")));
+    auto refused = second.WaitForBox(20000, second.pid());
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(L"重复打开软件提示", refused->title);
+    // Meanwhile another program (an updater, a repair) can rewrite the package.
+    UniqueFile writer(CreateFileW(File(L"Kestpak.da").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(writer) << "the package is held (error " << GetLastError() << ")";
+    writer.reset();
+    PressBoxButton(refused->hwnd, IDOK);
+    EXPECT_TRUE(second.WaitForExit(20000));
+    ASSERT_TRUE(DeleteFileW(File(L"kestrun.hold").c_str()));
+    EXPECT_TRUE(m_launcher.AnswerUntilExit({}, 20000).empty());
+    EXPECT_EQ(1u, Runs().size());
+}
+
 class UnstartableProgramE2E : public LaunchE2E {
 protected:
     void SetUp() override {
