@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "component/LibraryLoad.h"
 #include "framework/Codepage.h"
 #include "framework/Presenters.h"
 #include "framework/Handles.h"
@@ -75,10 +76,9 @@ bool CRuntimeComponent::Load(const ComponentLocation& where) {
         return false;
     }
 
-    // By full path, and with the search kept to the library's own folder (where its
-    // dependency lies) and the system folder (the VC++ runtime): never a file of the same
-    // name elsewhere on the search path.
-    m_hModule = LoadLibraryExW(apiPath, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // By full path, its dependency found in its own folder first: never a file of the
+    // same name elsewhere on the search path.
+    m_hModule = LoadLibraryByFullPath(apiPath);
     const DWORD error = m_hModule ? ERROR_SUCCESS : GetLastError();
     RunLog(L"component load: error %u", static_cast<unsigned>(error));
     if (!m_hModule) {
