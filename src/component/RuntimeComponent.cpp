@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "component/ComponentPath.h"
 #include "component/LibraryLoad.h"
 #include "framework/Codepage.h"
 #include "framework/Presenters.h"
@@ -129,12 +130,14 @@ bool CRuntimeComponent::ExtractFile(const CString& packagePath, const CString& p
     errorText.Empty();
     if (!m_pWrapper) return false;
 
-    const std::string narrowPackage = WideToNarrow(packagePath);
-    const std::string narrowPassword = WideToNarrow(password);
-    const std::string narrowInfo = WideToNarrow(infoTable);
-    const std::string narrowData = WideToNarrow(dataTable);
-    const std::string narrowTarget = WideToNarrow(targetDir);
-    const std::string narrowName = WideToNarrow(fileName);
+    // Never a best-fit look-alike: a path it would change names another folder, or none.
+    std::string narrowPackage, narrowPassword, narrowInfo, narrowData, narrowTarget, narrowName;
+    if (!ComponentPathText(packagePath, narrowPackage) || !WideToNarrowExact(password, narrowPassword) ||
+        !WideToNarrowExact(infoTable, narrowInfo) || !WideToNarrowExact(dataTable, narrowData) ||
+        !ComponentPathText(targetDir, narrowTarget) || !WideToNarrowExact(fileName, narrowName)) {
+        RunLog(L"extraction refused: the component cannot be given %ls", targetDir.GetString());
+        return false;
+    }
 
     // The text stays the component's: copy it at once, never free or keep the pointer.
     const char* componentError = nullptr;

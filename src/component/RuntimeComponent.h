@@ -58,6 +58,9 @@ public:
     // Destroys the object, then frees the library; does nothing for what is not held.
     void Unload();
 
+    // Has the component write `fileName` from the package into `targetDir`. The paths go
+    // over as ComponentPathText gives them; when one cannot, nothing is called and the
+    // result is false with an empty error text.
     bool ExtractFile(const CString& packagePath, const CString& password, const CString& infoTable,
                      const CString& dataTable, const CString& targetDir, const CString& fileName,
                      CString& errorText);

@@ -55,6 +55,9 @@ OutcomeMessage MessageFor(const LaunchOutcome& outcome, const CString& appDir) {
     case LaunchStatus::RenameFailed:
         return Box(kLoadTitle, L"加载文件重命名失败！\n" +
                                    HidePathsInErrorText(SystemErrorText(outcome.error), appDir));
+    case LaunchStatus::FolderNameUnreadable:
+        return Box(kLoadTitle, L"软件加载失败！\n软件安装文件夹的名称含有运行组件无法识别的字符。\n"
+                               L"请将软件安装到名称只含中文、英文字母和数字的文件夹中。");
     case LaunchStatus::ProgramMissing:
         return Box(kLoadSoftwareTitle, L"软件加载失败，未找到加载文件，请重试。");
     case LaunchStatus::StartFailed:

@@ -1,7 +1,9 @@
 #include "supervisor/Verification.h"
 
 #include <memory>
+#include <string>
 
+#include "component/ComponentPath.h"
 #include "supervisor/ConfigReader.h"
 #include "util/DigestCodec.h"
 #include "util/FileHelpers.h"
@@ -71,6 +73,13 @@ bool HoldIfVerified(CDigestTask& task, const CString& programPath, const CString
 
 LaunchOutcome ExtractAndVerify(const VerificationContext& context, const ExtractProgram& extract,
                                const CString& programPath, CVerifiedProgram& program) {
+    // The component reads narrow paths: a folder it cannot be given is never replaced
+    // by a look-alike, which would name another folder or none.
+    std::string narrowDir;
+    if (!ComponentPathText(context.appDir, narrowDir)) {
+        RunLog(L"extraction of %ls: the folder's name cannot be given to the component", kMainProgramFile.GetString());
+        return LaunchOutcome::Of(LaunchStatus::FolderNameUnreadable);
+    }
     CString errorText;
     const bool extracted = extract(errorText);
     RunLog(L"extraction of %ls: %ls %ls", kMainProgramFile.GetString(), extracted ? L"done" : L"failed",

@@ -87,6 +87,9 @@ TEST_F(VerificationTest, EachFailureHasItsOwnMessage) {
         {LaunchOutcome::Of(LaunchStatus::ExtractedProgramDiffers), L"软件加载提示",
          L"数据文件错误，请重启软件后再尝试。\n若重启软件后仍无法正常加载，请进入网站下载完整安装包重装或修复软件。"},
         {LaunchOutcome::Of(LaunchStatus::ProgramMissing), L"加载软件提示", L"软件加载失败，未找到加载文件，请重试。"},
+        {LaunchOutcome::Of(LaunchStatus::FolderNameUnreadable), L"软件加载提示",
+         L"软件加载失败！\n软件安装文件夹的名称含有运行组件无法识别的字符。\n"
+         L"请将软件安装到名称只含中文、英文字母和数字的文件夹中。"},
         // The component's text: internals are never shown, an empty text asks to retry.
         {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"no such table: FileDat"), L"软件加载提示",
          L"软件加载失败！\n文件加载出错。"},
@@ -137,6 +140,15 @@ TEST_F(VerificationTest, ExtractionThatWritesTheWrongBytesIsCaughtBeforeAnything
     EXPECT_EQ(LaunchStatus::Ok, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
     EXPECT_TRUE(program.file);
     EXPECT_EQ(CString(m_dir.file(L"Kestrun.exe").c_str()), program.path);
+}
+
+TEST_F(VerificationTest, FolderTheComponentCannotBeGivenIsNeverExtractedInto) {
+    // No exact narrow form and no short form: here a folder that is not there at all.
+    m_context.appDir = m_dir.file(L"\xC124\xCE58").c_str();
+    CVerifiedProgram program;
+    EXPECT_EQ(LaunchStatus::FolderNameUnreadable,
+              PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
+    EXPECT_EQ(0, m_extractions);
 }
 
 TEST_F(VerificationTest, VerifiedProgramCannotBeChangedUntilItHasStarted) {
