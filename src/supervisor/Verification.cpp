@@ -148,6 +148,12 @@ LaunchOutcome PrepareMainProgram(const VerificationContext& context, const Extra
     // through the rename.
     std::unique_ptr<CDigestTask> task = context.prefetch ? context.prefetch->Take(cachePath) : nullptr;
     if (FileExists(cachePath) && !FileExists(programPath)) {
+        // A folder the user cannot write would refuse this rename on every run.
+        if (!CanWriteInFolder(context.appDir)) {
+            RunLog(L"the installation folder cannot be written: %ls stays %ls, nothing started",
+                   kMainProgramFile.GetString(), kMainProgramCacheFile.GetString());
+            return LaunchOutcome::Of(LaunchStatus::InstallationReadOnly);
+        }
         if (!task) task.reset(new CDigestTask(cachePath, kShareProgramWhileRenamed, true));
         if (!MoveFileRetrying(cachePath, programPath, 0)) {
             return LaunchOutcome::Of(LaunchStatus::RenameFailed, GetLastError());

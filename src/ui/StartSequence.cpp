@@ -18,7 +18,6 @@
 #include "ui/EIPMfcAppDlg.h"
 #include "util/DigestCodec.h"
 #include "util/FileHelpers.h"
-#include "util/FileRetry.h"
 #include "util/MessageBox.h"
 #include "util/RunLog.h"
 
@@ -198,8 +197,5 @@ void CEIPMfcAppDlg::ActOnExitCode(DWORD exitCode) {
     // verified against the recorded digest, so it takes that place. Should the rename
     // still fail, the user is told and the launcher ends anyway; the program stays under
     // its own name and is used next time.
-    if (!MoveFileRetrying(JoinPath(g_strAppDir, kMainProgramFile), JoinPath(g_strAppDir, kMainProgramCacheFile),
-                          MOVEFILE_REPLACE_EXISTING)) {
-        PresentOutcome(LaunchOutcome::Of(LaunchStatus::RenameFailed, GetLastError()), g_strAppDir);
-    }
+    PresentOutcome(RestoreCacheName(g_strAppDir), g_strAppDir);
 }

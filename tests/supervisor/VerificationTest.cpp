@@ -87,6 +87,10 @@ TEST_F(VerificationTest, EachFailureHasItsOwnMessage) {
         {LaunchOutcome::Of(LaunchStatus::ExtractedProgramDiffers), L"软件加载提示",
          L"数据文件错误，请重启软件后再尝试。\n若重启软件后仍无法正常加载，请进入网站下载完整安装包重装或修复软件。"},
         {LaunchOutcome::Of(LaunchStatus::ProgramMissing), L"加载软件提示", L"软件加载失败，未找到加载文件，请重试。"},
+        {LaunchOutcome::Of(LaunchStatus::InstallationReadOnly), L"软件加载提示",
+         L"软件加载失败！\n软件安装文件夹无法写入。\n"
+         L"请将软件重新安装到当前用户可以写入的文件夹，或请管理员为此文件夹开放写入权限。\n"
+         L"以管理员身份运行一次不能解决此问题。"},
         {LaunchOutcome::Of(LaunchStatus::FolderNameUnreadable), L"软件加载提示",
          L"软件加载失败！\n软件安装文件夹的名称含有运行组件无法识别的字符。\n"
          L"请将软件安装到名称只含中文、英文字母和数字的文件夹中。"},
