@@ -196,6 +196,6 @@ void CEIPMfcAppDlg::ActOnExitCode(DWORD exitCode) {
     // A cache file left by an earlier run is stale: the program that just ran was
     // verified against the recorded digest, so it takes that place. Should the rename
     // still fail, the user is told and the launcher ends anyway; the program stays under
-    // its own name and is used next time.
+    // its own name and is used next time (in a folder that cannot be written, silently).
     PresentOutcome(RestoreCacheName(g_strAppDir), g_strAppDir);
 }
