@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "component/ComponentPath.h"
+#include "component/LibraryLoad.h"
 #include "framework/Codepage.h"
 #include "util/DigestTask.h"
 #include "util/FileHelpers.h"
@@ -54,11 +56,9 @@ LaunchOutcome CRuntimeComponent::Load(const Installation& installation) {
     const LaunchOutcome checked = HoldShippedFiles(installation, held);
     if (!checked.ok()) return checked;
 
-    // By full path, and with the search kept to the library's own folder (where its
-    // dependency lies) and the system folder (the VC++ runtime): never a file of the same
-    // name elsewhere on the search path.
-    m_module.reset(LoadLibraryExW(installation.PathOf(kComponentApiFile), nullptr,
-                                  LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    // By full path, its dependency found in its own folder first: never a file of the
+    // same name elsewhere on the search path.
+    m_module.reset(LoadLibraryByFullPath(installation.PathOf(kComponentApiFile)));
     const DWORD error = m_module ? ERROR_SUCCESS : GetLastError();
     RunLog(L"component load: error %u", static_cast<unsigned>(error));
     if (!m_module) return LaunchOutcome::Of(LaunchStatus::ComponentLoadFailed, error);
@@ -93,12 +93,14 @@ bool CRuntimeComponent::ExtractFile(const CString& packagePath, const CString& p
     errorText.Empty();
     if (!m_object) return false;
 
-    const std::string narrowPackage = WideToNarrow(packagePath);
-    const std::string narrowPassword = WideToNarrow(password);
-    const std::string narrowInfo = WideToNarrow(infoTable);
-    const std::string narrowData = WideToNarrow(dataTable);
-    const std::string narrowTarget = WideToNarrow(targetDir);
-    const std::string narrowName = WideToNarrow(fileName);
+    // Never a best-fit look-alike: a path it would change names another folder, or none.
+    std::string narrowPackage, narrowPassword, narrowInfo, narrowData, narrowTarget, narrowName;
+    if (!ComponentPathText(packagePath, narrowPackage) || !WideToNarrowExact(password, narrowPassword) ||
+        !WideToNarrowExact(infoTable, narrowInfo) || !WideToNarrowExact(dataTable, narrowData) ||
+        !ComponentPathText(targetDir, narrowTarget) || !WideToNarrowExact(fileName, narrowName)) {
+        RunLog(L"extraction refused: the component cannot be given %ls", targetDir.GetString());
+        return false;
+    }
 
     // The text stays the component's: copy it at once, never free or keep the pointer.
     const char* componentError = nullptr;

@@ -67,6 +67,9 @@ public:
     bool IsLoaded() const { return static_cast<bool>(m_object); }
     HMODULE Module() const { return m_module.get(); }
 
+    // Has the component write `fileName` from the package into `targetDir`. The paths go
+    // over as ComponentPathText gives them; when one cannot, nothing is called and the
+    // result is false with an empty error text.
     bool ExtractFile(const CString& packagePath, const CString& password, const CString& infoTable,
                      const CString& dataTable, const CString& targetDir, const CString& fileName,
                      CString& errorText) override;

@@ -17,6 +17,22 @@ std::string WideToNarrow(const wchar_t* text, UINT codePage) {
     return WideToNarrow(text, static_cast<int>(std::wcslen(text)), codePage);
 }
 
+bool WideToNarrowExact(const wchar_t* text, std::string& out, UINT codePage) {
+    out.clear();
+    const int length = text ? static_cast<int>(std::wcslen(text)) : 0;
+    if (length == 0) return true;
+    BOOL usedDefault = FALSE;
+    const int needed =
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, length, nullptr, 0, nullptr, &usedDefault);
+    if (needed <= 0 || usedDefault) return false;
+    std::string narrow(static_cast<size_t>(needed), '\0');
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, length, &narrow[0], needed, nullptr, &usedDefault);
+    // The flag is the system's word; the way back is the proof.
+    if (usedDefault || NarrowToWide(narrow.data(), needed, codePage) != text) return false;
+    out = std::move(narrow);
+    return true;
+}
+
 CString NarrowToWide(const char* text, int length, UINT codePage) {
     if (!text || length <= 0) return CString();
     int needed = MultiByteToWideChar(codePage, 0, text, length, nullptr, 0);

@@ -10,6 +10,12 @@
 // the code page cannot represent becomes the code page's default character.
 std::string WideToNarrow(const wchar_t* text, UINT codePage = CP_THREAD_ACP);
 std::string WideToNarrow(const wchar_t* text, int length, UINT codePage);
+// The same conversion without best fit (WC_NO_BEST_FIT_CHARS): false, with `out` empty,
+// when a character of `text` has no exact equivalent in the code page, which the call
+// above would silently replace by a look-alike ("\u00E2" as "a", "\u00B2" as "2") or by the
+// default character. Text that passes converts back to exactly `text`. For the ANSI and
+// other single- and double-byte code pages, not for UTF-8.
+bool WideToNarrowExact(const wchar_t* text, std::string& out, UINT codePage = CP_THREAD_ACP);
 // MultiByteToWideChar(codePage, 0, ...) over exactly `length` bytes (zero bytes included).
 CString NarrowToWide(const char* text, int length, UINT codePage = CP_THREAD_ACP);
 CString NarrowToWide(const char* text, UINT codePage = CP_THREAD_ACP);

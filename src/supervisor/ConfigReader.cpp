@@ -95,7 +95,11 @@ bool CConfigReader::GetValue(const CString& key, CString& value) const {
     LineReader reader(file.get());
     std::wstring raw;
     bool overlong = false;
+    bool firstLine = true;
     while (reader.Next(raw, overlong)) {
+        // Notepad saves UTF-8 with a byte-order mark, which would stand before the first key.
+        if (firstLine && raw.compare(0, 3, L"\u00EF\u00BB\u00BF") == 0) raw.erase(0, 3);
+        firstLine = false;
         if (overlong) continue;
         CString line = TrimConfigText(CString(raw));
         if (line.IsEmpty() || line[0] == L';') continue;

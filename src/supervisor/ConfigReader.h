@@ -1,7 +1,8 @@
 #pragma once
 // Reads single values from the launcher's configuration file. The file is read byte by
 // byte (each byte becomes the character of the same value, no code-page conversion), in
-// text mode and without sharing, anew at every call: nothing is cached.
+// text mode and without sharing, anew at every call: nothing is cached. A UTF-8
+// byte-order mark at its very start is skipped.
 #include "framework/CString.h"
 
 class CConfigReader {

@@ -12,7 +12,6 @@
 #include "supervisor/ServiceWindow.h"
 #include "supervisor/UpdateHandoff.h"
 #include "util/DigestTask.h"
-#include "util/FileRetry.h"
 #include "util/InstallationNames.h"
 #include "util/RunLog.h"
 
@@ -162,12 +161,8 @@ void CLaunch::MoveProgramBack() {
     // A cache file left by an earlier run is stale: the program that just ran was verified
     // against the recorded digest, so it takes that place. Should the rename still fail,
     // the user is told and the launcher ends anyway; the program stays under its own name
-    // and is used next time.
-    const Installation& installation = m_settings.installation;
-    if (!MoveFileRetrying(installation.PathOf(kMainProgramFile), installation.PathOf(kMainProgramCacheFile),
-                          MOVEFILE_REPLACE_EXISTING)) {
-        Present(LaunchOutcome::Of(LaunchStatus::RenameFailed, GetLastError()));
-    }
+    // and is used next time (in a folder that cannot be written, silently).
+    Present(RestoreCacheName(m_settings.installation.folder));
 }
 
 bool CLaunch::ValidateDataFiles() {

@@ -3,6 +3,9 @@
 #include <string>
 
 #include "supervisor/JobObject.h"
+#include "util/FileHelpers.h"
+#include "util/FileRetry.h"
+#include "util/InstallationNames.h"
 #include "util/RunLog.h"
 
 LaunchOutcome CMainProgramRun::Start(CVerifiedProgram& program, const CString& commandLine) {
@@ -53,4 +56,16 @@ ExitAction ActionForExitCode(DWORD exitCode) {
     default:
         return ExitAction::Finish;
     }
+}
+
+LaunchOutcome RestoreCacheName(const CString& appDir) {
+    if (!CanWriteInFolder(appDir)) {
+        RunLog(L"the installation folder cannot be written: %ls keeps its name", kMainProgramFile.GetString());
+        return LaunchOutcome::Of(LaunchStatus::Ok);
+    }
+    if (!MoveFileRetrying(JoinPath(appDir, kMainProgramFile), JoinPath(appDir, kMainProgramCacheFile),
+                          MOVEFILE_REPLACE_EXISTING)) {
+        return LaunchOutcome::Of(LaunchStatus::RenameFailed, GetLastError());
+    }
+    return LaunchOutcome::Of(LaunchStatus::Ok);
 }

@@ -34,3 +34,8 @@ enum class ExitAction {
     Finish,               // anything else: the updater only when an update is pending
 };
 ExitAction ActionForExitCode(DWORD exitCode);
+
+// Gives the main program's file its between-runs name back after a run, replacing a stale
+// file of that name. In a folder that cannot be written the file keeps its program name,
+// which the next run uses as it is: logged, Ok. Any other failure is RenameFailed.
+LaunchOutcome RestoreCacheName(const CString& appDir);

@@ -108,6 +108,15 @@ OutcomeMessage MessageFor(const LaunchOutcome& outcome, const CString& appDir) {
     case LaunchStatus::RenameFailed:
         return Box(kLoadTitle, L"加载文件重命名失败！\n" +
                                    HidePathsInErrorText(SystemErrorText(outcome.error), appDir));
+    case LaunchStatus::InstallationReadOnly:
+        // Run once as administrator, the launcher would move the file back at the end, and
+        // the next run would meet the same folder again.
+        return Box(kLoadTitle, L"软件加载失败！\n软件安装文件夹无法写入。\n"
+                               L"请将软件重新安装到当前用户可以写入的文件夹，或请管理员为此文件夹开放写入权限。\n"
+                               L"以管理员身份运行一次不能解决此问题。");
+    case LaunchStatus::FolderNameUnreadable:
+        return Box(kLoadTitle, L"软件加载失败！\n软件安装文件夹的名称含有运行组件无法识别的字符。\n"
+                               L"请将软件安装到名称只含中文、英文字母和数字的文件夹中。");
     case LaunchStatus::ProgramMissing:
         return Box(kLoadSoftwareTitle, mainProgram.missingText);
     case LaunchStatus::StartFailed:

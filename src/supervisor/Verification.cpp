@@ -1,7 +1,9 @@
 #include "supervisor/Verification.h"
 
 #include <memory>
+#include <string>
 
+#include "component/ComponentPath.h"
 #include "supervisor/ConfigReader.h"
 #include "util/DigestCodec.h"
 #include "util/FileHelpers.h"
@@ -137,6 +139,13 @@ LaunchOutcome VerifyPresentProgram(const VerificationContext& context, std::uniq
 
 LaunchOutcome ExtractAndVerify(const VerificationContext& context, const ExtractProgram& extract,
                                const CString& programPath, CVerifiedProgram& program) {
+    // The component reads narrow paths: a folder it cannot be given is never replaced
+    // by a look-alike, which would name another folder or none.
+    std::string narrowDir;
+    if (!ComponentPathText(context.installation.folder, narrowDir)) {
+        RunLog(L"extraction of %ls: the folder's name cannot be given to the component", kMainProgramFile.GetString());
+        return LaunchOutcome::Of(LaunchStatus::FolderNameUnreadable);
+    }
     CString errorText;
     const bool extracted = extract(errorText);
     RunLog(L"extraction of %ls: %ls %ls", kMainProgramFile.GetString(), extracted ? L"done" : L"failed",
@@ -160,6 +169,28 @@ CString PrefetchPath(const Installation& installation, const VerifiedFile& file)
     if (file.role != FileRole::MainProgram) return path;
     const CString cachePath = installation.PathOf(kMainProgramCacheFile);
     return FileExists(path) || !FileExists(cachePath) ? path : cachePath;
+}
+
+// A file lying under its between-runs name alone is given its runnable name; a digest
+// started under the cache name comes back in `task` (the handle follows the file through the
+// rename).
+LaunchOutcome TakeRunnableName(const Installation& installation, std::unique_ptr<CDigestTask>& task) {
+    const CString programPath = installation.PathOf(MainProgramFile());
+    const CString cachePath = installation.PathOf(kMainProgramCacheFile);
+    task = installation.prefetch ? installation.prefetch->Take(cachePath) : nullptr;
+    if (!FileExists(cachePath) || FileExists(programPath)) {
+        task.reset();
+        return LaunchOutcome::Of(LaunchStatus::Ok);
+    }
+    // A folder the user cannot write would refuse this rename on every run.
+    if (!CanWriteInFolder(installation.folder)) {
+        RunLog(L"the installation folder cannot be written: %ls stays %ls, nothing started",
+               kMainProgramFile.GetString(), kMainProgramCacheFile.GetString());
+        return LaunchOutcome::Of(LaunchStatus::InstallationReadOnly);
+    }
+    if (!task) task.reset(new CDigestTask(cachePath, kShareProgramWhileRenamed, true));
+    if (!MoveFileRetrying(cachePath, programPath, 0)) return LaunchOutcome::Of(LaunchStatus::RenameFailed, GetLastError());
+    return LaunchOutcome::Of(LaunchStatus::Ok);
 }
 
 }  // namespace
@@ -203,19 +234,9 @@ LaunchOutcome PrepareMainProgram(const VerificationContext& context, const Extra
                                  CVerifiedProgram& program) {
     const Installation& installation = context.installation;
     const CString programPath = installation.PathOf(MainProgramFile());
-    const CString cachePath = installation.PathOf(kMainProgramCacheFile);
-
-    // The digest may already run under the cache name: the handle follows the file
-    // through the rename.
-    std::unique_ptr<CDigestTask> task = installation.prefetch ? installation.prefetch->Take(cachePath) : nullptr;
-    if (FileExists(cachePath) && !FileExists(programPath)) {
-        if (!task) task.reset(new CDigestTask(cachePath, kShareProgramWhileRenamed, true));
-        if (!MoveFileRetrying(cachePath, programPath, 0)) {
-            return LaunchOutcome::Of(LaunchStatus::RenameFailed, GetLastError());
-        }
-    } else {
-        task.reset();
-    }
+    std::unique_ptr<CDigestTask> task;
+    const LaunchOutcome renamed = TakeRunnableName(installation, task);
+    if (!renamed.ok()) return renamed;
 
     if (FileExists(programPath)) {
         const LaunchOutcome outcome = VerifyPresentProgram(context, task, programPath, program);

@@ -26,6 +26,22 @@ bool FileExists(const CString& path) {
     return GetFileAttributesExW(full, GetFileExInfoStandard, &data) != FALSE;
 }
 
+bool CanWriteInFolder(const CString& folder) {
+    for (unsigned attempt = 0; attempt < 4; ++attempt) {
+        CString name;
+        name.Format(L"~velmora-%lu-%u.tmp", GetCurrentProcessId(), attempt);
+        // Deleted when the handle closes, also should the process die right here.
+        UniqueFile probe(CreateFileW(JoinPath(folder, name), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                     nullptr));
+        if (probe) return true;
+        const DWORD error = GetLastError();
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return false;
+        if (error != ERROR_FILE_EXISTS) return true;
+    }
+    return true;
+}
+
 namespace {
 // Reads up to `size` bytes, stopping early at the end of the file or on a read error;
 // returns how many arrived.

@@ -27,6 +27,8 @@ enum class LaunchStatus {
     ExtractionFailed,          // text: the component's error text
     ExtractedProgramDiffers,   // the package's own copy is not the recorded program
     RenameFailed,              // error: why the main program's file could not be renamed
+    InstallationReadOnly,      // the program lies under its between-runs name in a folder that cannot be written
+    FolderNameUnreadable,      // the folder's name cannot be handed to the component for an extraction
     ProgramMissing,
     StartFailed,               // error: why CreateProcessW failed
     Exception,                 // text: a standard exception's text

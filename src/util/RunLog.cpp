@@ -36,6 +36,17 @@ UniqueFile OpenForAppend(const CString& path) {
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+bool WouldPassCap(HANDLE file, const std::string& line) {
+    LARGE_INTEGER size = {};
+    return GetFileSizeEx(file, &size) && size.QuadPart + line.size() > kCapBytes;
+}
+
+// Empties the file, sharing everything as the appending handles do.
+void StartAfresh(const CString& path) {
+    UniqueFile emptied(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 std::string FormatLine(const wchar_t* format, va_list args) {
     wchar_t text[1024] = {};
     _vsnwprintf(text, 1023, format, args);
@@ -75,12 +86,14 @@ void RunLog(const wchar_t* format, ...) {
         const CString path = g_overridePath.IsEmpty() ? DefaultPath() : g_overridePath;
         if (!path.IsEmpty()) {
             UniqueFile file = OpenForAppend(path);
-            LARGE_INTEGER size = {};
-            if (file && GetFileSizeEx(file.get(), &size) && size.QuadPart + line.size() > kCapBytes) {
-                // Keep one previous file; if another process holds it, go on appending.
+            if (file && WouldPassCap(file.get(), line)) {
+                // Keep one previous file. When it cannot be replaced (held open, read-only,
+                // a folder of that name), the current one starts afresh instead: the log
+                // never grows past its cap, and a line that still would is dropped.
                 file.reset();
-                MoveFileExW(path, path + L".1", MOVEFILE_REPLACE_EXISTING);
+                if (!MoveFileExW(path, path + L".1", MOVEFILE_REPLACE_EXISTING)) StartAfresh(path);
                 file = OpenForAppend(path);
+                if (file && WouldPassCap(file.get(), line)) file.reset();
             }
             DWORD written = 0;
             if (file) WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);

@@ -5,7 +5,8 @@
 //   2026-12-09 21:59:53.120 [1234] component loaded (error 0)
 //
 // The file is capped at about 1 MiB; when a line would pass the cap the file becomes
-// launcher.log.1 (replacing the previous one) and a new file is started. Writing never
+// launcher.log.1 (replacing the previous one) and a new file is started; when the
+// previous one cannot be replaced, the current file starts afresh. Writing never
 // fails the launcher: a log that cannot be opened or written is skipped silently, and
 // the last-error code is kept for the caller.
 #include "framework/CString.h"

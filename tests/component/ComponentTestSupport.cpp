@@ -24,9 +24,9 @@ ScopedLauncherDir::ScopedLauncherDir(const std::wstring& dir) : m_previousAppDir
     SetDllDirectoryW(dir.c_str());
 }
 
-Installation InstalledComponent() {
+Installation InstalledComponent(const std::wstring& folder) {
     Installation where;
-    where.folder = g_strAppDir;
+    where.folder = folder.c_str();
     for (const VerifiedFile& file : kVerifiedFiles) {
         if (file.role == FileRole::Component) where.fixed.Set(file.name, GetFileMd5(where.PathOf(file)));
     }
@@ -34,7 +34,7 @@ Installation InstalledComponent() {
 }
 
 bool LoadInstalledComponent(CRuntimeComponent& holder) {
-    const LaunchOutcome outcome = holder.Load(InstalledComponent());
+    const LaunchOutcome outcome = holder.Load(InstalledComponent(g_strAppDir.Str()));
     PresentOutcome(outcome, g_strAppDir);
     return outcome.ok();
 }

@@ -31,10 +31,10 @@ private:
 };
 
 class CRuntimeComponent;
-// The launcher folder set by ScopedLauncherDir, taking the component files found there as
-// the shipped ones (their digests are the fixed digests).
-Installation InstalledComponent();
-// Loads the component from there and shows the outcome's box as start-up does; true when
+// An installation in `folder` that takes the component files found there as the shipped
+// ones (their digests are the fixed digests).
+Installation InstalledComponent(const std::wstring& folder);
+// Loads the component from the launcher folder set by ScopedLauncherDir and shows the outcome's box as start-up does; true when
 // it loaded.
 bool LoadInstalledComponent(CRuntimeComponent& holder);
 

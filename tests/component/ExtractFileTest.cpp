@@ -1,9 +1,11 @@
 // The launcher's side of the extraction call: narrow strings in the thread's ANSI code
-// page, and an error text that always means failure.
+// page, never a look-alike of a path, and an error text that always means failure.
 #include <gtest/gtest.h>
 
 #include "ComponentTestSupport.h"
+#include "component/ComponentPath.h"
 #include "component/RuntimeComponent.h"
+#include "framework/Codepage.h"
 
 namespace {
 
@@ -64,11 +66,26 @@ TEST_F(ExtractBoundary, ChineseTextCrossesTheBoundaryIntactUnderCodePage936) {
     EXPECT_EQ(CString(L"C:\\pkg\\Kestpak.da|pw|DatFileInfo|FileDat|C:\\软件\\发票打印|echo"), error);
 }
 
-TEST_F(ExtractBoundary, CharacterOutsideTheCodePageArrivesAsTheDefaultCharacter) {
-    // U+0E01 (Thai) exists neither in code page 936 nor in 1252.
+TEST_F(ExtractBoundary, FolderTheCodePageCannotSpellGoesOverAsItsShortFormOrNotAtAll) {
+    // U+0E01 (Thai) exists neither in code page 936 nor in 1252: no look-alike, no "?".
+    const std::wstring foreign = dir.file(L"a\x0E01" L"b");
+    ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
+    wchar_t shortForm[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameW(foreign.c_str(), shortForm, MAX_PATH));
+    std::string narrow;
+    ASSERT_TRUE(ComponentPathText(foreign.c_str(), narrow));
+    EXPECT_EQ(WideToNarrow(shortForm), narrow);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(narrow.c_str())) << "names the same folder";
     CString error;
-    EXPECT_FALSE(Extract(L"C:\\a\x0E01" L"b", L"echo", error));
-    EXPECT_EQ(CString(L"C:\\pkg\\Kestpak.da|pw|DatFileInfo|FileDat|C:\\a?b|echo"), error);
+    EXPECT_FALSE(Extract(foreign.c_str(), L"echo", error));
+    EXPECT_EQ(CString(L"C:\\pkg\\Kestpak.da|pw|DatFileInfo|FileDat|") + NarrowToWide(narrow.c_str()) + L"|echo", error);
+
+    // Without a short form (here: not there at all) the component is not called.
+    EXPECT_FALSE(ComponentPathText(dir.file(L"c\x0E01").c_str(), narrow));
+    EXPECT_TRUE(narrow.empty());
+    error = L"stale";
+    EXPECT_FALSE(Extract(dir.file(L"c\x0E01").c_str(), L"echo", error));
+    EXPECT_TRUE(error.IsEmpty());
 }
 
 }  // namespace

@@ -58,13 +58,14 @@ TEST_F(ConfigReaderTest, FirstEntryWinsWhateverSection) {
     EXPECT_EQ(L"first", value);
 }
 
-TEST_F(ConfigReaderTest, ByteOrderMarkHidesTheFirstLinesKey) {
+TEST_F(ConfigReaderTest, ByteOrderMarkAtTheStartIsSkipped) {
+    // As Notepad saves UTF-8: read like the same file without the mark.
     std::wstring value;
-    EXPECT_FALSE(Read("\xEF\xBB\xBF" "Apdbm5=abc\n", L"Apdbm5", value));
-    EXPECT_EQ(L"unset", value);
-    // The mark's bytes became characters in front of the key.
-    EXPECT_TRUE(Read("\xEF\xBB\xBF" "Apdbm5=abc\n", L"\x00EF\x00BB\x00BF" L"Apdbm5", value));
+    EXPECT_TRUE(Read("\xEF\xBB\xBF" "Apdbm5=abc\r\n", L"Apdbm5", value));
     EXPECT_EQ(L"abc", value);
+    EXPECT_FALSE(Read("\xEF\xBB\xBF" "Apdbm5=abc\n", L"\x00EF\x00BB\x00BF" L"Apdbm5", value));
+    // Only at the very start: elsewhere the bytes are characters like any other.
+    EXPECT_FALSE(Read("a=1\n\xEF\xBB\xBF" "Apdbm5=abc\n", L"Apdbm5", value));
 }
 
 TEST_F(ConfigReaderTest, LinesWithoutEqualsAreSkipped) {

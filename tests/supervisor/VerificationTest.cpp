@@ -148,6 +148,13 @@ TEST_F(VerificationTest, EachFailureHasItsOwnMessage) {
          L"加载配置文件失败！\r\nAppConf-apdbm5"},
         {LaunchOutcome::For(LaunchStatus::DigestUnrecorded, VerifiedFileOf(VerifiedFileId::MainProgram)),
          L"软件加载提示", L"读取配置文件失败！\r\nAppConf-apexm5"},
+        {LaunchOutcome::Of(LaunchStatus::InstallationReadOnly), L"软件加载提示",
+         L"软件加载失败！\n软件安装文件夹无法写入。\n"
+         L"请将软件重新安装到当前用户可以写入的文件夹，或请管理员为此文件夹开放写入权限。\n"
+         L"以管理员身份运行一次不能解决此问题。"},
+        {LaunchOutcome::Of(LaunchStatus::FolderNameUnreadable), L"软件加载提示",
+         L"软件加载失败！\n软件安装文件夹的名称含有运行组件无法识别的字符。\n"
+         L"请将软件安装到名称只含中文、英文字母和数字的文件夹中。"},
         // The component's text: internals are never shown, an empty text asks to retry.
         {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"no such table: FileDat"), L"软件加载提示",
          L"软件加载失败！\n文件加载出错。"},
@@ -200,6 +207,15 @@ TEST_F(VerificationTest, ExtractionThatWritesTheWrongBytesIsCaughtBeforeAnything
     EXPECT_EQ(LaunchStatus::Ok, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
     EXPECT_TRUE(program.file);
     EXPECT_EQ(CString(m_dir.file(L"Kestrun.exe").c_str()), program.path);
+}
+
+TEST_F(VerificationTest, FolderTheComponentCannotBeGivenIsNeverExtractedInto) {
+    // No exact narrow form and no short form: here a folder that is not there at all.
+    m_context.installation.folder = m_dir.file(L"\xC124\xCE58").c_str();
+    CVerifiedProgram program;
+    EXPECT_EQ(LaunchStatus::FolderNameUnreadable,
+              PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
+    EXPECT_EQ(0, m_extractions);
 }
 
 TEST_F(VerificationTest, VerifiedProgramCannotBeChangedUntilItHasStarted) {

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -110,18 +111,26 @@ bool RemoveTree(const std::wstring& path) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         return DeleteFileW(path.c_str()) != 0;
     }
-    WIN32_FIND_DATAW fd;
-    UniqueFind find(FindFirstFileW((path + L"\\*").c_str(), &fd));
-    if (find) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..") continue;
-            RemoveTree(path + L"\\" + name);
-        } while (FindNextFileW(find.get(), &fd));
-    }
-    find.reset();
+    RemoveContents(path);
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+void RemoveContents(const std::wstring& folder) {
+    for (const std::wstring& name : FolderEntries(folder)) RemoveTree(folder + L"\\" + name);
+}
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &fd));
+    if (!find) return names;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(find.get(), &fd));
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::wstring ProgramDirectory() {

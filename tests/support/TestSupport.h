@@ -86,6 +86,10 @@ bool Exists(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool RemoveTree(const std::wstring& path);
+// Removes everything inside `folder` but the folder itself.
+void RemoveContents(const std::wstring& folder);
+// The names in `folder` (without "." and ".."), sorted.
+std::vector<std::wstring> FolderEntries(const std::wstring& folder);
 // The folder of the running test program (where the build puts every binary).
 std::wstring ProgramDirectory();
 

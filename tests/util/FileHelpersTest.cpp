@@ -81,6 +81,17 @@ TEST(FileExists, PathsOf260CharactersAreRefusedEvenWhenTheyExist) {
     DeleteFileW((L"\\\\?\\" + base + name260).c_str());
 }
 
+TEST(CanWriteInFolder, AWritableFolderKeepsNoTraceAndOnlyARefusalCountsAsReadOnly) {
+    // The refusal itself needs a read-only folder: the end-to-end tests mount one.
+    TempDir dir(L"writable");
+    EXPECT_TRUE(CanWriteInFolder(dir.path().c_str()));
+    WIN32_FIND_DATAW found;
+    UniqueFind any(FindFirstFileW(dir.file(L"*.tmp").c_str(), &found));
+    EXPECT_FALSE(any) << "left behind";
+    // A folder that is not there is not read-only: the rename meets that itself.
+    EXPECT_TRUE(CanWriteInFolder(dir.file(L"missing").c_str()));
+}
+
 TEST(ReadStringFile, ReadsTheTextInTheAnsiCodePage) {
     TempDir dir(L"strfile");
     std::wstring path = dir.file(L"upd.tmp");

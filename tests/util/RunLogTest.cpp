@@ -45,3 +45,18 @@ TEST(RunLog, StampedUtf8LinesRotationAtTheCapAndAnUnwritableLogSkipped) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(nowhere.c_str()));
     SetRunLogPathForTesting(L"");
 }
+
+TEST(RunLog, PreviousFileThatCannotBeReplacedStartsTheCurrentOneAfresh) {
+    TempDir dir(L"runlog");
+    const std::wstring log = dir.file(L"launcher.log");
+    SetRunLogPathForTesting(log.c_str());
+    ASSERT_TRUE(CreateDirectoryW((log + L".1").c_str(), nullptr));  // no file can take its name
+    ASSERT_TRUE(WriteBytes(log, std::string(1024 * 1024 - 10, 'x')));
+    for (int i = 0; i < 3; ++i) RunLog(L"past the cap %d", i);
+    const std::string fresh = ReadBytes(log);
+    EXPECT_EQ(std::string::npos, fresh.find('x')) << "the full file is gone";
+    EXPECT_NE(std::string::npos, fresh.find("] past the cap 0\r\n"));
+    EXPECT_NE(std::string::npos, fresh.find("] past the cap 2\r\n"));
+    EXPECT_LT(fresh.size(), 1000u);
+    SetRunLogPathForTesting(L"");
+}
