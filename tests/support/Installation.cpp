@@ -58,3 +58,10 @@ std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path) {
     }
     return lines;
 }
+
+std::optional<SeenBox> StartRefusedCopy(DrivenProcess& copy, const std::wstring& exe) {
+    if (!copy.Start(exe)) return std::nullopt;
+    std::optional<SeenBox> box = copy.WaitForBox(20000, copy.pid());
+    if (!box || box->title != L"重复打开软件提示") return std::nullopt;
+    return box;
+}

@@ -1,9 +1,11 @@
 #pragma once
 // Installations for end-to-end tests, built by our installation builder from the build's
 // binaries, and a recorder for the web pages the launcher opens.
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Driver.h"
 #include "Registry.h"
 
 // The build's binary folder (where the test programs, the launcher and the stand-ins are).
@@ -32,3 +34,7 @@ private:
 
 // Lines of a UTF-8 text file (empty when it is missing).
 std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path);
+
+// Starts another copy of the launcher `exe` as `copy` and waits for the box that refuses it;
+// nothing when no box of that copy appears, or one that is not the duplicate warning.
+std::optional<SeenBox> StartRefusedCopy(DrivenProcess& copy, const std::wstring& exe);
