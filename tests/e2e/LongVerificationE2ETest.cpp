@@ -101,6 +101,12 @@ TEST_F(LongVerificationE2E, TheContinueLinkDuringAVisibleVerificationStartsNothi
     ASSERT_TRUE(Start());
     HWND splash = WaitForProgressOf(L"Kestrun.exe");
     ASSERT_NE(nullptr, splash) << "no progress shown while the extracted program was verified";
+    // Shown where the dialog stands once initialised: centred in the work area.
+    RECT window = {}, work = {};
+    GetWindowRect(splash, &window);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_NEAR((work.left + work.right) / 2, (window.left + window.right) / 2, 1);
+    EXPECT_NEAR((work.top + work.bottom) / 2, (window.top + window.bottom) / 2, 1);
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(splash, IDC_LINK_CONTINUE)));
     ASSERT_TRUE(ClickControl(splash, IDC_LINK_CONTINUE));
     ExpectANormalEndWithOneRun();
