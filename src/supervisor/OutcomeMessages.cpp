@@ -83,7 +83,6 @@ OutcomeMessage MessageFor(const LaunchOutcome& outcome, const CString& appDir) {
     switch (outcome.status) {
     case LaunchStatus::Ok:
     case LaunchStatus::Abandoned:
-    case LaunchStatus::Refused:
     case LaunchStatus::ComponentNotShipped:
         return OutcomeMessage();
     case LaunchStatus::ComponentFileMissing:

@@ -10,7 +10,7 @@
 extern const CString kVcRedistDownloadPage;
 
 // The warning box for an outcome (empty text for one that shows none: Ok, Abandoned,
-// Refused, ComponentNotShipped), and the page to open after it (usually none). `appDir`
+// ComponentNotShipped), and the page to open after it (usually none). `appDir`
 // is kept out of system texts.
 struct OutcomeMessage {
     CString title;

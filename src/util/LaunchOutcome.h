@@ -11,7 +11,6 @@
 enum class LaunchStatus {
     Ok,
     Abandoned,                 // the user closed the window while the launcher waited; no message
-    Refused,                   // a launch is already under way or over; no message
     // Loading the component (file: the component file concerned).
     ComponentFileMissing,      // file
     ComponentNotShipped,       // file: not the shipped file; never loaded, named later among the data files
