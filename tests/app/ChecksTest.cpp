@@ -11,6 +11,7 @@
 #include "app/Directories.h"
 #include "app/Globals.h"
 #include "component/RuntimeComponent.h"
+#include "framework/Codepage.h"
 
 namespace {
 
@@ -54,8 +55,9 @@ protected:
 };
 
 TEST_F(RuntimeCheck, BothRuntimesPresentAsksNothingAndLoadsTheComponent) {
-    for (const wchar_t* name : {L"CsBrevinLab.dll", L"CsBrevinApi.dll"}) {
-        ASSERT_TRUE(CopyFileW((BinFolder() + L"\\" + name).c_str(), appDir.file(name).c_str(), FALSE)) << name;
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (file.role != FileRole::Component) continue;
+        ASSERT_TRUE(CopyFileW((BinFolder() + L"\\" + file.name).c_str(), appDir.file(file.name).c_str(), FALSE));
     }
     ScopedRuntimes runtimes(true, L"14.0.24215");
     ScopedStartupState state(appDir.path());
@@ -147,9 +149,10 @@ ScopedRegistryValue DesktopAt(const std::wstring& folder) {
                                static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
 }
 
+// The package and the component's files, each a byte.
 void WriteRuntimeFiles(const std::wstring& dir) {
-    for (const wchar_t* name : {L"Kestpak.da", L"CsBrevinLab.dll", L"CsBrevinApi.dll"}) {
-        ASSERT_TRUE(WriteBytes(dir + L"\\" + name, "x")) << name;
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (file.IsDataFile()) ASSERT_TRUE(WriteBytes(dir + L"\\" + file.name, "x"));
     }
 }
 
@@ -196,10 +199,11 @@ TEST_F(InstallationCheck, ASubFolderOrADifferentLetterCasePasses) {
 
 TEST_F(InstallationCheck, EachMissingRuntimeFileIsRefused) {
     TempDir install(L"inst");
-    for (const wchar_t* missing : {L"Kestpak.da", L"CsBrevinLab.dll", L"CsBrevinApi.dll"}) {
-        SCOPED_TRACE(missing);
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (!file.IsDataFile()) continue;
+        SCOPED_TRACE(ToUtf8(file.name));
         WriteRuntimeFiles(install.path());
-        ASSERT_TRUE(DeleteFileW(install.file(missing).c_str()));
+        ASSERT_TRUE(DeleteFileW(install.file(file.name).c_str()));
         boxes.boxes.clear();
         ScopedStartupState state(install.path());
         EXPECT_FALSE(CheckInstallation());

@@ -50,8 +50,9 @@ protected:
     }
     void WriteDataFiles() {
         ASSERT_TRUE(WriteBytes(m_dir.file(L"Kestpak.da"), "package bytes"));
-        for (const wchar_t* name : {L"CsBrevinLab.dll", L"CsBrevinApi.dll"}) {
-            ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\" + name).c_str(), m_dir.file(name).c_str(), FALSE)) << name;
+        for (const VerifiedFile& file : kVerifiedFiles) {
+            if (file.role != FileRole::Component) continue;
+            ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\" + file.name).c_str(), m_dir.file(file.name).c_str(), FALSE));
         }
     }
     void Record(const CString& package, const CString& program) {
