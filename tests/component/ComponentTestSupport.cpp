@@ -19,6 +19,14 @@ bool CopyAs(const std::wstring& source, const std::wstring& dir, const std::wstr
     return CopyFileW(source.c_str(), (dir + L"\\" + name).c_str(), FALSE) != FALSE;
 }
 
+bool CopyComponentCompanions(const std::wstring& dir) {
+    for (const VerifiedFile& file : kVerifiedFiles) {
+        if (file.role != FileRole::Component || kComponentApiFile == file.name) continue;
+        if (!CopyAs(BinDirectory() + L"\\" + file.name, dir, file.name)) return false;
+    }
+    return true;
+}
+
 ScopedLauncherDir::ScopedLauncherDir(const std::wstring& dir) : m_previousAppDir(g_strAppDir) {
     g_strAppDir = dir.c_str();
     SetDllDirectoryW(dir.c_str());

@@ -16,6 +16,9 @@ std::wstring ProbeFile(const std::wstring& name);
 
 // Copies `source` into `dir` under `name`; true on success.
 bool CopyAs(const std::wstring& source, const std::wstring& dir, const std::wstring& name);
+// Copies the build's component files into `dir`, all but the library with the factory
+// (CsBrevinApi.dll), which a test brings in a form of its own; true on success.
+bool CopyComponentCompanions(const std::wstring& dir);
 
 // For the lifetime of the object: g_strAppDir is `dir` and the library search finds
 // bare names there (after this program's own folder, which holds no component).

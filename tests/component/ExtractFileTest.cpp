@@ -12,7 +12,7 @@ namespace {
 class ExtractBoundary : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(CopyAs(BinDirectory() + L"\\CsBrevinLab.dll", dir.path(), L"CsBrevinLab.dll"));
+        ASSERT_TRUE(CopyComponentCompanions(dir.path()));
         ASSERT_TRUE(CopyAs(ProbeFile(L"probe_echo.dll"), dir.path(), L"CsBrevinApi.dll"));
         launcher.reset(new ScopedLauncherDir(dir.path()));
         ASSERT_TRUE(LoadInstalledComponent(holder));

@@ -28,11 +28,11 @@ protected:
     }
     void TearDown() override { SetLoaderProbeForTesting(m_previousProbe); }
 
-    // Puts `source` into the launcher folder as CsBrevinApi.dll (and the real
-    // CsBrevinLab.dll beside it unless told otherwise).
+    // Puts `source` into the launcher folder as CsBrevinApi.dll (and the component's other
+    // files beside it unless told otherwise).
     void Install(const std::wstring& apiSource, bool withLab = true) {
         if (withLab) {
-            ASSERT_TRUE(CopyAs(BinDirectory() + L"\\CsBrevinLab.dll", dir.path(), L"CsBrevinLab.dll"));
+            ASSERT_TRUE(CopyComponentCompanions(dir.path()));
         }
         if (!apiSource.empty()) {
             ASSERT_TRUE(CopyAs(apiSource, dir.path(), L"CsBrevinApi.dll"));
