@@ -61,7 +61,7 @@ std::string InfoEntry(const std::string& name, uint64_t offset, uint64_t size, c
 class PackageExtract : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(CopyAs(BinDirectory() + L"\\CsBrevinLab.dll", componentDir.path(), L"CsBrevinLab.dll"));
+        ASSERT_TRUE(CopyComponentCompanions(componentDir.path()));
         ASSERT_TRUE(CopyAs(BinDirectory() + L"\\CsBrevinApi.dll", componentDir.path(), L"CsBrevinApi.dll"));
         launcher.reset(new ScopedLauncherDir(componentDir.path()));
         ASSERT_TRUE(LoadInstalledComponent(holder));
