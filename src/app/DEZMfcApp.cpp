@@ -9,6 +9,7 @@
 #include "component/RuntimeComponent.h"
 #include "supervisor/Verification.h"
 #include "ui/EIPMfcAppDlg.h"
+#include "util/CrashReport.h"
 #include "util/MessageBox.h"
 #include "util/RegistryVersion.h"
 #include "util/RunLog.h"
@@ -37,6 +38,7 @@ void RestrictDllSearch() {
 }  // namespace
 
 BOOL DEZMfcApp::InitInstance() {
+    InstallCrashReporting();
     RestrictDllSearch();
     // The digests the start sequence will need start before anything else, so that they
     // run while the libraries of the window are loaded and the checks and the window are
