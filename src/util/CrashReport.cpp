@@ -82,11 +82,12 @@ void NameDump(Reporter& r) {
     name.Number(GetCurrentProcessId()) << L".dmp";
 }
 
-// The dump and the run-log line; dumpPath is left empty when no dump could be written.
-void WriteReport(Reporter& r) {
+// Writes the dump to a new dumpPath: ERROR_SUCCESS, or why not (dumpPath is then empty).
+DWORD WriteDump(Reporter& r) {
+    if (!r.folder[0]) return ERROR_PATH_NOT_FOUND;  // never a dump in whatever the current folder is
     NameDump(r);
     CreateDirectoryW(r.folder, nullptr);
-    DWORD error = ERROR_PROC_NOT_FOUND;
+    DWORD error = ERROR_PROC_NOT_FOUND;  // dbghelp.dll or its function is missing
     {
         UniqueFile file(CreateFileW(r.dumpPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                     nullptr));
@@ -94,17 +95,20 @@ void WriteReport(Reporter& r) {
         if (!file) {
             error = GetLastError();
         } else if (r.writeDump) {
-            error = r.writeDump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), kDumpType, &info, nullptr,
-                                nullptr)
-                        ? ERROR_SUCCESS
-                        : GetLastError();
+            const BOOL written =
+                r.writeDump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), kDumpType, &info, nullptr, nullptr);
+            error = written ? ERROR_SUCCESS : GetLastError();
         }
     }
     if (error != ERROR_SUCCESS) {
         DeleteFileW(r.dumpPath);
         r.dumpPath[0] = 0;
     }
+    return error;
+}
 
+// "crash: exception 0xC0000005 at 0x1000101F on thread 404; report written to <dump>"
+void NoteCrash(const Reporter& r, DWORD dumpError) {
     wchar_t text[MAX_PATH + 160];
     FixedText line(text);
     line << L"crash: exception ";
@@ -112,11 +116,11 @@ void WriteReport(Reporter& r) {
     line.Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(r.exception->ExceptionRecord->ExceptionAddress)))
         << L" on thread ";
     line.Number(r.crashedThreadId);
-    if (r.dumpPath[0]) {
+    if (dumpError == ERROR_SUCCESS) {
         line << L"; report written to " << r.dumpPath;
     } else {
         line << L"; no report could be written (error ";
-        line.Number(error) << L")";
+        line.Number(dumpError) << L")";
     }
     AppendRunLogLineUnlocked(r.logPath, text);
 }
@@ -131,7 +135,7 @@ void ShowCrashBox(const Reporter& r) {
         box << L"错误报告未能保存。";
     }
     // The presenter directly: the usual box helpers take strings that allocate.
-    MessageBoxPresenter().Show(nullptr, text, kBoxTitle, MB_OK | MB_ICONWARNING | MB_TOPMOST);
+    MessageBoxPresenter().Show(nullptr, text, kBoxTitle, MB_OK | MB_ICONWARNING);
 }
 
 DWORD WINAPI ReporterThread(void* parameter) {
@@ -142,7 +146,7 @@ DWORD WINAPI ReporterThread(void* parameter) {
     PruneCrashReports(r.folder, kKeptCrashReports - 1);  // room for one more
 
     if (WaitForSingleObject(r.crashed.get(), INFINITE) != WAIT_OBJECT_0) return 0;
-    WriteReport(r);
+    NoteCrash(r, WriteDump(r));
     SetEvent(r.reported.get());
     ShowCrashBox(r);
     TerminateProcess(GetCurrentProcess(), r.code);
@@ -205,6 +209,7 @@ CString CrashReportFolder() {
 }
 
 void PruneCrashReports(const CString& folder, size_t keep) {
+    if (folder.IsEmpty()) return;
     struct Report {
         ULONGLONG written;
         CString name;
