@@ -37,7 +37,7 @@ setup="$dist/Velmora-$version-setup.exe"
 if (cd "$dist" && sha256sum --quiet -c SHA256SUMS); then pass "SHA256SUMS holds"; else fail "SHA256SUMS"; fi
 [ ! -e "$dist/UNSIGNED.txt" ] || fail "a signed release says it is unsigned"
 for file in "Velmora-$version/Velmora.exe" "Velmora-$version/mkinstall.exe" "Velmora-$version-setup.exe"; do
-    if signed_by_test_ca "$dist/$file"; then pass "$file verifies"; else fail "$file does not verify"; fi
+    signed_by_test_ca "$dist/$file" && pass "$file verifies" || fail "$file does not verify"
 done
 
 # --- install ------------------------------------------------------------------------------

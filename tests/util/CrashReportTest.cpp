@@ -1,5 +1,5 @@
-// What the crash handler prepares and the text it builds without allocating; the crash
-// itself is in tests/e2e/CrashE2ETest.cpp.
+// The crash folder keeps only the newest reports; the crash itself is in
+// tests/e2e/CrashE2ETest.cpp.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +7,6 @@
 #include "support/TestSupport.h"
 #include "util/CrashReport.h"
 #include "util/FileHelpers.h"
-#include "util/FixedText.h"
 
 namespace {
 // A file whose last write lies `minutesAgo` in the past.
@@ -33,16 +32,4 @@ TEST(CrashReport, OnlyTheNewestReportsAreKeptAndOtherFilesStay) {
     PruneCrashReports(dir.path().c_str(), 4);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(i < 4, FileExists(dir.file(names[i]).c_str())) << i;
     EXPECT_TRUE(FileExists(dir.file(L"notes.txt").c_str()));
-}
-
-TEST(FixedText, CutsWhatDoesNotFitAndStaysTerminated) {
-    wchar_t buffer[12];
-    FixedText text(buffer);
-    text << L"at ";
-    text.Hex(0xC0000005).Number(7, 3);
-    EXPECT_EQ(std::wstring(L"at 0xC00000"), text.c_str());
-    EXPECT_EQ(11u, text.size());
-    wchar_t wide[16];
-    FixedText(wide).Number(42, 4) << L"|";
-    EXPECT_EQ(std::wstring(L"0042|"), wide);
 }
