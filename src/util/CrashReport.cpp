@@ -57,13 +57,16 @@ void CopyPath(const CString& path, wchar_t (&out)[MAX_PATH]) {
 }
 
 // dbghelp.dll by its full path in the system folder: never a copy beside the launcher or
-// in the current directory. Its own dependencies are searched from there too.
+// in the current directory. Its own dependencies are searched from there too. Loaded only
+// for a dump: loaded at start-up, it would hold the loader's lock just when the launcher's
+// own thread loads the component. Writing the dump needs that lock anyway, so loading it
+// earlier would not help a crash that holds it.
 void LoadDbgHelp(Reporter& r) {
     wchar_t system[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return;
-    const CString path = JoinPath(system, L"dbghelp.dll");
-    if (path.IsEmpty()) return;
+    wchar_t path[MAX_PATH + 16];
+    FixedText(path) << system << L"\\dbghelp.dll";
     r.dbghelp.reset(LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (r.dbghelp) {
         r.writeDump = reinterpret_cast<MiniDumpWriteDumpFn>(
@@ -87,6 +90,7 @@ DWORD WriteDump(Reporter& r) {
     if (!r.folder[0]) return ERROR_PATH_NOT_FOUND;  // never a dump in whatever the current folder is
     NameDump(r);
     CreateDirectoryW(r.folder, nullptr);
+    LoadDbgHelp(r);
     DWORD error = ERROR_PROC_NOT_FOUND;  // dbghelp.dll or its function is missing
     {
         UniqueFile file(CreateFileW(r.dumpPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -142,7 +146,6 @@ DWORD WINAPI ReporterThread(void* parameter) {
     Reporter& r = *static_cast<Reporter*>(parameter);
     CopyPath(CrashReportFolder(), r.folder);
     CopyPath(RunLogPath(), r.logPath);
-    LoadDbgHelp(r);
     PruneCrashReports(r.folder, kKeptCrashReports - 1);  // room for one more
 
     if (WaitForSingleObject(r.crashed.get(), INFINITE) != WAIT_OBJECT_0) return 0;

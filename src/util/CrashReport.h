@@ -9,11 +9,11 @@
 //   - the exception code as the exit code.
 // A C++ exception that nothing catches ends it the same way, with kUncaughtCppException.
 //
-// After a crash nothing waits for a lock the crashed thread may hold, and nothing of ours
-// allocates: the folder, the log's path, dbghelp.dll (from the system folder only) and a
-// reporting thread with a stack of its own are made ready at start-up. That thread writes
-// the dump; when it cannot finish in time (the dump itself needs a lock the crashed thread
-// holds), the launcher ends with the exception code without a report.
+// After a crash nothing of ours waits for a lock the crashed thread may hold or allocates:
+// the folder, the log's path and a reporting thread with a stack of its own are made ready
+// at start-up. That thread loads dbghelp.dll (from the system folder only) and writes the
+// dump; when it cannot finish in time (the system needs a lock the crashed thread holds),
+// the launcher ends with the exception code without a report.
 #include <windows.h>
 
 #include "framework/CString.h"
