@@ -31,7 +31,9 @@ velmora_wine_env() {   # <build dir>
     local build="$1"
     export WINEPREFIX="$build/wineprefix"
     export WINEDEBUG="${WINEDEBUG:--all}"
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    # No Mono or Gecko install prompts; and no menu entries on the Linux desktop for the
+    # shortcuts that the installer creates in the prefix.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     export WINEARCH=win64
     export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
     unset LANGUAGE

@@ -9,6 +9,7 @@
 #include "component/RuntimeComponent.h"
 #include "supervisor/Verification.h"
 #include "ui/EIPMfcAppDlg.h"
+#include "util/CrashReport.h"
 #include "util/InstallationNames.h"
 #include "util/MessageBox.h"
 #include "util/RegistryVersion.h"
@@ -53,6 +54,7 @@ SplashSettings SplashSettingsOfThisRun() {
 }  // namespace
 
 BOOL DEZMfcApp::InitInstance() {
+    InstallCrashReporting();
     RestrictDllSearch();
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(AfxGetInstanceHandle(), self, MAX_PATH);

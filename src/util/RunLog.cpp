@@ -3,12 +3,12 @@
 #include <shlobj.h>
 
 #include <cstdarg>
-#include <cstdio>
 #include <mutex>
 #include <string>
 
 #include "framework/Codepage.h"
 #include "framework/Handles.h"
+#include "util/FixedText.h"
 
 namespace {
 
@@ -21,17 +21,15 @@ CString g_defaultPath;  // found once per run: the shell's folder lookup is slow
 // Called with g_logLock held.
 CString DefaultPath() {
     if (!g_defaultPath.IsEmpty()) return g_defaultPath;
-    wchar_t base[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base))) return CString();
-    CString folder = CString(base) + L"\\Velmora";
-    CreateDirectoryW(folder, nullptr);
+    const CString folder = SupportFolder();
+    if (folder.IsEmpty()) return CString();
     g_defaultPath = folder + L"\\launcher.log";
     return g_defaultPath;
 }
 
 // Opens for appending, sharing everything so that support can read the file (and another
 // launcher can append) while it is open. Never waits: a refused open means no line.
-UniqueFile OpenForAppend(const CString& path) {
+UniqueFile OpenForAppend(const wchar_t* path) {
     return UniqueFile(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
@@ -47,22 +45,41 @@ void StartAfresh(const CString& path) {
                                    nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+// "2026-12-09 21:59:53.120 [1234] ": the local time and the process id.
+void AddLineHead(FixedText& line) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    line.Number(now.wYear, 4) << L"-";
+    line.Number(now.wMonth, 2) << L"-";
+    line.Number(now.wDay, 2) << L" ";
+    line.Number(now.wHour, 2) << L":";
+    line.Number(now.wMinute, 2) << L":";
+    line.Number(now.wSecond, 2) << L".";
+    line.Number(now.wMilliseconds, 3) << L" [";
+    line.Number(GetCurrentProcessId()) << L"] ";
+}
+
 std::string FormatLine(const wchar_t* format, va_list args) {
     wchar_t text[1024] = {};
     _vsnwprintf(text, 1023, format, args);
     for (wchar_t* p = text; *p; ++p) {
         if (*p == L'\r' || *p == L'\n') *p = L' ';
     }
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char head[64];
-    std::snprintf(head, sizeof head, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
-                  static_cast<unsigned long>(GetCurrentProcessId()));
-    return head + WideToNarrow(text, CP_UTF8) + "\r\n";
+    wchar_t head[48];
+    FixedText line(head);
+    AddLineHead(line);
+    return WideToNarrow(line.c_str(), CP_UTF8) + WideToNarrow(text, CP_UTF8) + "\r\n";
 }
 
 }  // namespace
+
+CString SupportFolder() {
+    wchar_t base[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base))) return CString();
+    CString folder = CString(base) + L"\\Velmora";
+    CreateDirectoryW(folder, nullptr);
+    return folder;
+}
 
 CString RunLogPath() {
     std::lock_guard<std::mutex> hold(g_logLock);
@@ -100,6 +117,25 @@ void RunLog(const wchar_t* format, ...) {
         }
     } catch (...) {
         // Out of memory while formatting: the line is skipped.
+    }
+    SetLastError(savedError);
+}
+
+void AppendRunLogLineUnlocked(const wchar_t* path, const wchar_t* text) {
+    const DWORD savedError = GetLastError();
+    wchar_t wide[1024];
+    FixedText line(wide);
+    AddLineHead(line);
+    line << text;
+    char bytes[sizeof wide / sizeof wide[0] * 3 + 2];
+    int length = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), bytes,
+                                     static_cast<int>(sizeof bytes - 2), nullptr, nullptr);
+    if (length > 0) {
+        bytes[length++] = '\r';
+        bytes[length++] = '\n';
+        UniqueFile file = OpenForAppend(path);
+        DWORD written = 0;
+        if (file) WriteFile(file.get(), bytes, static_cast<DWORD>(length), &written, nullptr);
     }
     SetLastError(savedError);
 }

@@ -17,5 +17,12 @@ void RunLog(const wchar_t* format, ...);
 
 // Where the log lives, for tests and for support: the folder is created on first use.
 CString RunLogPath();
+// The launcher's folder for support, %LOCALAPPDATA%\Velmora, created when missing: the run
+// log and the crash reports live there. Empty when the shell cannot name it.
+CString SupportFolder();
+// Appends one line to the log at `path` as RunLog does, for the crash handler: without the
+// log's lock and without touching the heap (the crashed thread may hold either), and
+// without rotating the file. The text is written as given, cut at about 1000 characters.
+void AppendRunLogLineUnlocked(const wchar_t* path, const wchar_t* text);
 // Redirects the log to another file (tests), or back to the default with an empty path.
 void SetRunLogPathForTesting(const CString& path);

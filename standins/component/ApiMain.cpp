@@ -11,6 +11,10 @@
 //   "library freed"          DLL_PROCESS_DETACH through FreeLibrary
 //   "library released at process exit"
 //
+// For the launcher's crash reports, a test can make the library crash: with a file named
+// CsBrevinApi.crash-factory beside it, the factory dereferences a null pointer; with
+// CsBrevinApi.crash-extract, the extraction does.
+//
 // Without the Windows SDK, the few kernel32 functions used are declared here; the import
 // library comes from kernel32.def.
 #include "LabApi.h"
@@ -25,6 +29,7 @@ __declspec(dllimport) void* __stdcall HeapAlloc(HANDLE heap, DWORD flags, SIZE_T
 __declspec(dllimport) int __stdcall HeapFree(HANDLE heap, DWORD flags, void* memory);
 __declspec(dllimport) DWORD __stdcall GetModuleFileNameW(void* module, wchar_t* name, DWORD size);
 __declspec(dllimport) int __stdcall DisableThreadLibraryCalls(void* module);
+__declspec(dllimport) DWORD __stdcall GetFileAttributesW(const wchar_t* name);
 __declspec(dllimport) HANDLE __stdcall CreateFileW(const wchar_t* name, DWORD access, DWORD share, void* security,
                                                    DWORD disposition, DWORD attributes, HANDLE templateFile);
 __declspec(dllimport) int __stdcall WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written,
@@ -45,21 +50,33 @@ const DWORD kAttributeNormal = 0x80;
 const unsigned kThreadAnsiCodePage = 3;  // CP_THREAD_ACP
 const HANDLE kInvalidHandle = reinterpret_cast<HANDLE>(-1);
 
-wchar_t g_logPath[kPathSize + 16];
+const DWORD kNoFile = 0xFFFFFFFF;  // INVALID_FILE_ATTRIBUTES
 
-// Forms the log's path from the library's own: same folder, fixed name.
-void RememberLogPath(void* module) {
-    const DWORD length = GetModuleFileNameW(module, g_logPath, kPathSize);
+wchar_t g_logPath[kPathSize + 32];
+wchar_t g_crashInFactoryPath[kPathSize + 32];
+wchar_t g_crashInExtractPath[kPathSize + 32];
+
+// `path` becomes the library's folder joined with `name`, or empty without a folder.
+void BesideLibrary(void* module, const wchar_t* name, wchar_t* path) {
+    const DWORD length = GetModuleFileNameW(module, path, kPathSize);
     if (length == 0 || length >= kPathSize) {
-        g_logPath[0] = 0;
+        path[0] = 0;
         return;
     }
     DWORD folderEnd = 0;
     for (DWORD i = 0; i < length; ++i) {
-        if (g_logPath[i] == L'\\') folderEnd = i + 1;
+        if (path[i] == L'\\') folderEnd = i + 1;
     }
-    const wchar_t name[] = L"CsBrevinApi.log";
-    for (DWORD i = 0; i < sizeof name / sizeof name[0]; ++i) g_logPath[folderEnd + i] = name[i];
+    DWORD i = 0;
+    for (; name[i]; ++i) path[folderEnd + i] = name[i];
+    path[folderEnd + i] = 0;
+}
+
+// A null pointer the compiler cannot see through, so that the store below really happens.
+int* volatile g_nowhere = nullptr;
+
+void CrashWhenAsked(const wchar_t* switchPath) {
+    if (switchPath[0] && GetFileAttributesW(switchPath) != kNoFile) *g_nowhere = 1;
 }
 
 class CLogFile {
@@ -108,6 +125,7 @@ public:
 
     bool ExtractFile(const char* packagePath, const char* password, const char* infoTable, const char* dataTable,
                      const char* targetDir, const char* fileName, const char** errorText) override {
+        CrashWhenAsked(g_crashInExtractPath);
         const bool ok = CsLabExtractFile(packagePath, password, infoTable, dataTable, targetDir, fileName, m_error,
                                          sizeof m_error) != 0;
         if (!ok) {
@@ -136,14 +154,19 @@ private:
 
 }  // namespace
 
-extern "C" IRuntimeWrapper* CreateWrapper() { return new CBrevinWrapper; }
+extern "C" IRuntimeWrapper* CreateWrapper() {
+    CrashWhenAsked(g_crashInFactoryPath);
+    return new CBrevinWrapper;
+}
 
 extern "C" int __stdcall DllMain(void* module, DWORD reason, void* reserved) {
     const DWORD kProcessAttach = 1;
     const DWORD kProcessDetach = 0;
     if (reason == kProcessAttach) {
         DisableThreadLibraryCalls(module);
-        RememberLogPath(module);
+        BesideLibrary(module, L"CsBrevinApi.log", g_logPath);
+        BesideLibrary(module, L"CsBrevinApi.crash-factory", g_crashInFactoryPath);
+        BesideLibrary(module, L"CsBrevinApi.crash-extract", g_crashInExtractPath);
     } else if (reason == kProcessDetach) {
         // A null `reserved` means FreeLibrary; otherwise the process is ending.
         Note(reserved ? "library released at process exit" : "library freed");

@@ -66,12 +66,7 @@ protected:
 };
 
 TEST_F(LaunchE2E, NormalRunStartsTheProgramOnceUnseenAndPutsItsFileBack) {
-    // A crash ends the launcher at once with its exception code instead of waiting in
-    // Wine's crash debugger.
-    const wchar_t kAeDebug[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
-    ScopedRegistryValue noDebugger = ScopedRegistryValue::String(HKEY_LOCAL_MACHINE, kAeDebug, L"Debugger",
-                                                                 L"velmora-no-crash-debugger.exe");
-    ScopedRegistryValue autoDebug = ScopedRegistryValue::String(HKEY_LOCAL_MACHINE, kAeDebug, L"Auto", L"1");
+    ScopedCrashDebuggerOff noDebugger;
     ASSERT_TRUE(WriteBytes(File(L"kestrun.hold"), ""));
     ASSERT_TRUE(Start());
     // From the launcher's start until the main program runs, the splash window is never

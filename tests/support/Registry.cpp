@@ -95,6 +95,15 @@ ScopedRegistryValue::~ScopedRegistryValue() {
     }
 }
 
+namespace {
+const wchar_t kAeDebugKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+}  // namespace
+
+ScopedCrashDebuggerOff::ScopedCrashDebuggerOff()
+    : m_debugger(ScopedRegistryValue::String(HKEY_LOCAL_MACHINE, kAeDebugKey, L"Debugger",
+                                             L"velmora-no-crash-debugger.exe")),
+      m_auto(ScopedRegistryValue::String(HKEY_LOCAL_MACHINE, kAeDebugKey, L"Auto", L"1")) {}
+
 ScopedRuntimes::ScopedRuntimes(bool netFx4, const std::wstring& vcVersion)
     : m_netFx(netFx4 ? ScopedRegistryValue::Dword(HKEY_LOCAL_MACHINE, kNetFx4Key, L"Install", 1)
                      : ScopedRegistryValue::Absent(HKEY_LOCAL_MACHINE, kNetFx4Key, L"Install")),

@@ -41,6 +41,17 @@ private:
 extern const wchar_t kNetFx4Key[];
 extern const wchar_t kVcRuntimeKey[];
 
+// Wine's crash debugger off for the scope: a program that crashes ends at once with its
+// exception code instead of waiting in the debugger until the test's time runs out.
+class ScopedCrashDebuggerOff {
+public:
+    ScopedCrashDebuggerOff();
+
+private:
+    ScopedRegistryValue m_debugger;
+    ScopedRegistryValue m_auto;
+};
+
 // The two runtimes the launcher asks for, present (by default) for the scope.
 class ScopedRuntimes {
 public:
