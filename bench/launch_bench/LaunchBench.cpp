@@ -4,7 +4,7 @@
 //
 //   launch_bench.exe <installation folder> <folder with a direct copy of Kestrun.exe> [runs]
 //
-// Each of `runs` rounds (default 5) times a direct start, the two digests and a launch; the
+// Each of `runs` rounds (default 11) times a direct start, the two digests and a launch; the
 // figures printed are medians over the rounds. The last line printed is ratio=<median of
 // the per-round ratios launch latency / floor>.
 #include <windows.h>
@@ -80,7 +80,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     const std::wstring install = argv[1];
     const std::wstring direct = argv[2];
-    const int runs = argc > 3 ? std::max(1, _wtoi(argv[3])) : 5;
+    const int runs = argc > 3 ? std::max(1, _wtoi(argv[3])) : 11;
     RuntimesPresent runtimes;
     const std::wstring package = install + L"\\Kestpak.da";
     const std::wstring program = install + L"\\kstcache";
