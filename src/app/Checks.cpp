@@ -34,7 +34,9 @@ void LoadComponent() {
     const LaunchOutcome loaded = g_runtime.Load(StartupInstallation());
     g_bRuntimeLoaded = loaded.ok();
     RunLog(L"check: runtime component %ls", g_bRuntimeLoaded ? L"loaded" : L"not loaded");
-    if (MessageFor(loaded, g_strAppDir).text.IsEmpty()) return;
+    // A file that is not the shipped one is named later, among the data files, with the
+    // digests still under way.
+    if (loaded.ok() || loaded.status == LaunchStatus::ComponentNotShipped) return;
     ReleaseInstallationFiles();
     PresentOutcome(loaded, g_strAppDir);
 }

@@ -94,7 +94,6 @@ void CLaunch::Fail(const LaunchOutcome& outcome) {
 }
 
 LaunchOutcome CLaunch::Attempt() {
-    if (!m_settings.component) return LaunchOutcome::Of(LaunchStatus::RuntimeMissingAtLaunch);
     try {
         // Held from its verification until it has started, and let go on every path.
         CVerifiedProgram program;
@@ -106,6 +105,7 @@ LaunchOutcome CLaunch::Attempt() {
 }
 
 LaunchOutcome CLaunch::PrepareProgram(CVerifiedProgram& program) {
+    if (!m_settings.component) return LaunchOutcome::Of(LaunchStatus::RuntimeMissingAtLaunch);
     IPackageExtractor& component = *m_settings.component;
     const Installation& installation = m_settings.installation;
     auto extract = [&](CString& errorText) {
@@ -172,8 +172,7 @@ bool CLaunch::ValidateDataFiles() {
 }
 
 bool CLaunch::EnsureMainProgram(CVerifiedProgram& program) {
-    const LaunchOutcome outcome =
-        m_settings.component ? PrepareProgram(program) : LaunchOutcome::Of(LaunchStatus::RuntimeMissingAtLaunch);
+    const LaunchOutcome outcome = PrepareProgram(program);
     if (!outcome.ok()) Present(outcome);
     return outcome.ok();
 }

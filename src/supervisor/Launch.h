@@ -59,7 +59,6 @@ public:
     CLaunch& operator=(const CLaunch&) = delete;
 
     LaunchState State() const { return m_state; }
-    const LaunchSettings& Settings() const { return m_settings; }
 
     // The runtime check, the data files, then the launch. True when it stopped early with a
     // reason on the status line; false when it reached the launch.
