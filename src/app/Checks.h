@@ -1,10 +1,14 @@
 #pragma once
-#include "supervisor/OutcomeMessages.h"
 #include "framework/CString.h"
+#include "supervisor/OutcomeMessages.h"
 
-// Download pages offered when a runtime is missing (the VC++ one: kVcRedistDownloadPage).
-extern const CString kNetFx4DownloadPage;
+// Shows an outcome of start-up (a box, a page) through the presenters installed now, after
+// letting go of the installation's files held by the start-up digests.
+int PresentStartupOutcome(const LaunchOutcome& outcome);
 
+// Refuses a launcher folder whose path leaves no room for the names of the installation's
+// files (after its own warning): every file would look missing. True when start-up may go on.
+bool CheckInstallationPath();
 // Asks about missing runtimes, fixes the UI font face and loads the component when the
 // .NET Framework 4 is present. False only when the user declined to go on.
 bool CheckRuntimeEnvironment();

@@ -11,7 +11,6 @@
 #include "ui/EIPMfcAppDlg.h"
 #include "util/CrashReport.h"
 #include "util/InstallationNames.h"
-#include "util/MessageBox.h"
 #include "util/RegistryVersion.h"
 #include "util/RunLog.h"
 
@@ -65,12 +64,12 @@ BOOL DEZMfcApp::InitInstance() {
     // also let go of the mutex by then). The guard is held for the life of the process; the
     // system releases it when the process ends.
     if (AcquireInstanceGuard(L"DEZ_App_Mutex", g_hAppMutex) == GuardResult::AnotherCopyRuns) {
-        ShowWarningBox(kProductName + L"已经在运行中！\n请在电脑任务栏查找软件图标打开主界面！", L"重复打开软件提示",
-                       nullptr);
+        PresentStartupOutcome(LaunchOutcome::Of(LaunchStatus::AnotherCopyRuns));
         return FALSE;
     }
 
     g_strAppDir = GetLauncherDirectory();
+    if (!CheckInstallationPath()) return FALSE;
     // The digests the start sequence will need start now, so that they run while the
     // libraries of the window are loaded and the checks and the window are set up. Whatever
     // is not taken by the time start-up ends is abandoned, also when a failed check ends it.

@@ -5,7 +5,7 @@
 #include "BuildSettings.h"
 
 CString g_strAppDir;
-UniqueOwnedMutex g_hAppMutex;
+CThreadOwnedMutex g_hAppMutex;
 BOOL g_bNetFx4Installed = TRUE;
 BOOL g_bVcRuntimeInstalled = TRUE;
 bool g_bRuntimeLoaded = false;

@@ -8,10 +8,11 @@
 #include "util/Installation.h"
 #include "util/InstallationNames.h"
 #include "util/MainProgramArgs.h"
+#include "util/ThreadOwnedMutex.h"
 
 // Process-wide state.
 extern CString g_strAppDir;          // launcher directory, no trailing backslash
-extern UniqueOwnedMutex g_hAppMutex; // the single-instance guard, owned while held
+extern CThreadOwnedMutex g_hAppMutex;  // the single-instance guard, owned by the user-interface thread
 extern BOOL g_bNetFx4Installed;
 extern BOOL g_bVcRuntimeInstalled;
 extern bool g_bRuntimeLoaded;        // component libraries loaded, component object exists

@@ -2,8 +2,8 @@
 
 #include "util/RunLog.h"
 
-GuardResult AcquireInstanceGuard(const wchar_t* name, UniqueOwnedMutex& guard) {
-    guard.reset();
+GuardResult AcquireInstanceGuard(const wchar_t* name, CThreadOwnedMutex& guard) {
+    guard.Release();
     UniqueHandle mutex(CreateMutexW(nullptr, TRUE, name));
     const DWORD error = GetLastError();
     if (!mutex) {
@@ -15,7 +15,7 @@ GuardResult AcquireInstanceGuard(const wchar_t* name, UniqueOwnedMutex& guard) {
         return GuardResult::Unavailable;
     }
     if (error != ERROR_ALREADY_EXISTS) {
-        guard.reset(mutex.release());
+        guard.Own(mutex.release());
         RunLog(L"guard: acquired");
         return GuardResult::Acquired;
     }
@@ -23,11 +23,11 @@ GuardResult AcquireInstanceGuard(const wchar_t* name, UniqueOwnedMutex& guard) {
     // running launcher; a copy that only holds a handle owns nothing.
     switch (WaitForSingleObject(mutex.get(), 0)) {
     case WAIT_OBJECT_0:
-        guard.reset(mutex.release());
+        guard.Own(mutex.release());
         RunLog(L"guard: acquired (the mutex was open elsewhere but not owned)");
         return GuardResult::Acquired;
     case WAIT_ABANDONED:
-        guard.reset(mutex.release());
+        guard.Own(mutex.release());
         RunLog(L"guard: acquired (its previous owner ended without releasing it)");
         return GuardResult::Acquired;
     default:

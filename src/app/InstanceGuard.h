@@ -5,7 +5,7 @@
 // let every copy through). A handle that is merely open does not count: a copy that is
 // being refused holds one for a moment, and a launcher restarted by its predecessor must
 // not be refused because of it.
-#include "framework/Handles.h"
+#include "util/ThreadOwnedMutex.h"
 
 enum class GuardResult {
     Acquired,         // this launcher owns the guard, held in `guard`
@@ -13,7 +13,7 @@ enum class GuardResult {
     Unavailable,      // the mutex cannot be created for another reason: go on without a guard
 };
 
-// Creates or opens the mutex `name` and takes ownership when nobody else has it (also
-// when its previous owner ended without giving it back). Resetting `guard` releases the
-// ownership and closes the handle.
-GuardResult AcquireInstanceGuard(const wchar_t* name, UniqueOwnedMutex& guard);
+// Creates or opens the mutex `name` and takes ownership for the calling thread when nobody
+// else has it (also when its previous owner ended without giving it back). Only that thread
+// can release `guard`.
+GuardResult AcquireInstanceGuard(const wchar_t* name, CThreadOwnedMutex& guard);

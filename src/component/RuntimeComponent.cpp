@@ -19,10 +19,10 @@ namespace {
 const DWORD kShareComponentFile = FILE_SHARE_READ;
 }  // namespace
 
-LaunchOutcome CRuntimeComponent::HoldShippedFiles(const Installation& installation, std::vector<UniqueFile>& held) {
+ComponentLoadResult CRuntimeComponent::HoldShippedFiles(const Installation& installation, std::vector<UniqueFile>& held) {
     for (const VerifiedFile& file : kVerifiedFiles) {
         if (file.role == FileRole::Component && !FileExists(installation.PathOf(file))) {
-            return LaunchOutcome::For(LaunchStatus::ComponentFileMissing, file);
+            return ComponentLoadResult::Of(ComponentLoadStatus::FileMissing, 0, &file);
         }
     }
     for (const VerifiedFile& file : kVerifiedFiles) {
@@ -34,7 +34,7 @@ LaunchOutcome CRuntimeComponent::HoldShippedFiles(const Installation& installati
             // which says nothing about whether it is the shipped file.
             const DWORD error = GetLastError();
             RunLog(L"component load: %ls cannot be opened (error %u)", file.name, static_cast<unsigned>(error));
-            return LaunchOutcome::For(LaunchStatus::ComponentLoadFailed, file, error);
+            return ComponentLoadResult::Of(ComponentLoadStatus::LoadFailed, error, &file);
         }
         const CString expected = installation.fixed.Of(file);
         const CString actual = TakeOrStartDigest(installation.prefetch, path, kShareComponentFile, false)->Result();
@@ -42,18 +42,18 @@ LaunchOutcome CRuntimeComponent::HoldShippedFiles(const Installation& installati
         if (!DigestMatches(actual, expected)) {
             m_bFailedVerification = true;
             RunLog(L"component not loaded: its files are not the shipped ones");
-            return LaunchOutcome::For(LaunchStatus::ComponentNotShipped, file);
+            return ComponentLoadResult::Of(ComponentLoadStatus::NotShipped, 0, &file);
         }
     }
-    return LaunchOutcome::Of(LaunchStatus::Ok);
+    return ComponentLoadResult::Of(ComponentLoadStatus::Loaded);
 }
 
-LaunchOutcome CRuntimeComponent::Load(const Installation& installation) {
+ComponentLoadResult CRuntimeComponent::Load(const Installation& installation) {
     m_bFailedVerification = false;
     // Nothing of a component that is not the shipped one may run, not even its entry
     // point: every file is checked before the library is loaded.
     std::vector<UniqueFile> held;
-    const LaunchOutcome checked = HoldShippedFiles(installation, held);
+    const ComponentLoadResult checked = HoldShippedFiles(installation, held);
     if (!checked.ok()) return checked;
 
     // By full path, its dependency found in its own folder first: never a file of the
@@ -61,25 +61,25 @@ LaunchOutcome CRuntimeComponent::Load(const Installation& installation) {
     m_module.reset(LoadLibraryByFullPath(installation.PathOf(kComponentApiFile)));
     const DWORD error = m_module ? ERROR_SUCCESS : GetLastError();
     RunLog(L"component load: error %u", static_cast<unsigned>(error));
-    if (!m_module) return LaunchOutcome::Of(LaunchStatus::ComponentLoadFailed, error);
+    if (!m_module) return ComponentLoadResult::Of(ComponentLoadStatus::LoadFailed, error);
     return CreateObject();
 }
 
-LaunchOutcome CRuntimeComponent::CreateObject() {
+ComponentLoadResult CRuntimeComponent::CreateObject() {
     // GetProcAddress hands out a generic function pointer; the factory's true type is
     // restored through an intermediate void pointer.
     FARPROC proc = GetProcAddress(m_module.get(), "CreateWrapper");
     if (!proc) {
         m_module.reset();
-        return LaunchOutcome::Of(LaunchStatus::ComponentFactoryMissing);
+        return ComponentLoadResult::Of(ComponentLoadStatus::FactoryMissing);
     }
     PFN_CREATE_WRAPPER createWrapper = reinterpret_cast<PFN_CREATE_WRAPPER>(reinterpret_cast<void*>(proc));
     m_object.reset(createWrapper());
     if (!m_object) {
         m_module.reset();
-        return LaunchOutcome::Of(LaunchStatus::ComponentFactoryFailed);
+        return ComponentLoadResult::Of(ComponentLoadStatus::FactoryFailed);
     }
-    return LaunchOutcome::Of(LaunchStatus::Ok);
+    return ComponentLoadResult::Of(ComponentLoadStatus::Loaded);
 }
 
 void CRuntimeComponent::Unload() {

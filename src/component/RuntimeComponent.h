@@ -9,7 +9,6 @@
 #include "framework/CString.h"
 #include "framework/Handles.h"
 #include "util/Installation.h"
-#include "util/LaunchOutcome.h"
 
 // The component object's interface as the launcher calls it: ExtractFile, then the
 // virtual destructor, in that slot order. Strings are narrow, in the thread's ANSI code
@@ -36,6 +35,27 @@ protected:
 
 typedef IRuntimeWrapper* (*PFN_CREATE_WRAPPER)();
 
+// How loading the component ended.
+enum class ComponentLoadStatus {
+    Loaded,
+    FileMissing,     // file: a component file is missing
+    NotShipped,      // file: not the shipped file; never loaded
+    LoadFailed,      // error: why the library could not be loaded (also a file held by another program)
+    FactoryMissing,  // the library exports no CreateWrapper
+    FactoryFailed,   // CreateWrapper made no object
+};
+
+struct ComponentLoadResult {
+    ComponentLoadStatus status = ComponentLoadStatus::Loaded;
+    DWORD error = 0;
+    const VerifiedFile* file = nullptr;
+
+    bool ok() const { return status == ComponentLoadStatus::Loaded; }
+    static ComponentLoadResult Of(ComponentLoadStatus status, DWORD error = 0, const VerifiedFile* file = nullptr) {
+        return ComponentLoadResult{status, error, file};
+    }
+};
+
 // The one operation the launch needs of the component: extract a file of the package into
 // a folder. False with the component's error text (possibly empty) on failure.
 class IPackageExtractor {
@@ -56,9 +76,9 @@ public:
     CRuntimeComponent& operator=(const CRuntimeComponent&) = delete;
 
     // Loads the component of `installation` into an empty holder; on failure the holder
-    // stays empty and the outcome says why. A file that does not match its fixed digest
-    // is never loaded (ComponentNotShipped); nothing of it runs.
-    LaunchOutcome Load(const Installation& installation);
+    // stays empty and the result says why. A file that does not match its fixed digest
+    // is never loaded (NotShipped); nothing of it runs.
+    ComponentLoadResult Load(const Installation& installation);
     // The last Load stopped because a file did not match its fixed digest.
     bool FailedVerification() const { return m_bFailedVerification; }
     // Destroys the object, then frees the library; does nothing for what is not held.
@@ -83,9 +103,9 @@ private:
 
     // Every component file present, opened denying writers (into `held`) and matching its
     // fixed digest.
-    LaunchOutcome HoldShippedFiles(const Installation& installation, std::vector<UniqueFile>& held);
+    ComponentLoadResult HoldShippedFiles(const Installation& installation, std::vector<UniqueFile>& held);
     // Looks the factory up and makes the object; frees the library when that fails.
-    LaunchOutcome CreateObject();
+    ComponentLoadResult CreateObject();
 
     // The object's code lives in the library: declared after it, the object goes first.
     UniqueModule m_module;

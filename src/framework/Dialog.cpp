@@ -174,7 +174,7 @@ INT_PTR CDialogEx::DoModal() {
 }
 
 int CDialogEx::RunModalLoop() {
-    bool showOnIdle = true;  // only the first idle moment may show the dialog
+    bool showOnIdle = m_bShowOnIdle;  // only the first idle moment may show the dialog
     bool idle = true;
     MSG msg;
     for (;;) {

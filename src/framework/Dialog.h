@@ -42,8 +42,10 @@ public:
     //
     // The window is created hidden (the template's WS_VISIBLE is cleared), OnInitDialog
     // runs, the dialog is centred, and the loop shows it the first time the thread's
-    // queue is idle, if it is still hidden then. Keyboard navigation, Escape (cancel) and
-    // Enter (OK) work through IsDialogMessage; the window is destroyed at the end.
+    // queue is idle, if it is still hidden then (unless m_bShowOnIdle was cleared: the
+    // dialog then shows itself when it wants to be seen). Keyboard navigation, Escape
+    // (cancel) and Enter (OK) work through IsDialogMessage; the window is destroyed at the
+    // end. This loop is the program's only message loop.
     virtual INT_PTR DoModal();
     // Creates the dialog modeless (visible as the template says). FALSE on failure.
     BOOL Create(UINT nIDTemplate, CWnd* pParent = nullptr);
@@ -66,6 +68,9 @@ protected:
     BOOL ExecuteDlgInit(UINT nIDTemplate);
     // EndDialog has been called while the modal loop runs (or before it started).
     bool IsEndRequested() const { return m_bEndRequested; }
+
+    // Whether the modal loop shows a dialog that is still hidden when the queue is first idle.
+    bool m_bShowOnIdle = true;
 
     // The dialog body's colours are the system's (default processing).
     afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) { return CWnd::OnCtlColor(pDC, pWnd, nCtlColor); }

@@ -29,17 +29,7 @@ BOOL CWinApp::InitInstance() {
 
 int CWinApp::ExitInstance() { return m_nQuitCode; }
 
-int CWinApp::Run() {
-    MSG msg;
-    BOOL got;
-    while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
-        if (got == -1) break;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (got == 0) m_nQuitCode = static_cast<int>(msg.wParam);
-    return ExitInstance();
-}
+int CWinApp::Run() { return ExitInstance(); }
 
 void CWinApp::SetRegistryKey(const wchar_t* key) { m_strRegistryKey = key; }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The application object and its start-up flow: the entry point calls InitInstance; when
-// it returns FALSE the framework calls ExitInstance and the process ends with its result;
-// otherwise Run pumps messages until WM_QUIT and then calls ExitInstance.
+// The application object and its start-up flow: the entry point calls InitInstance, then
+// the framework calls ExitInstance and the process ends with its result. Windows run
+// modally inside InitInstance (CDialogEx::DoModal, whose loop is the program's only message
+// loop); the framework has no application-wide message pump.
 #include "framework/CmdTarget.h"
 #include "framework/CString.h"
 
@@ -19,7 +20,8 @@ public:
     virtual BOOL InitInstance();
     // Returns the process exit code: the WM_QUIT code last taken by a message loop.
     virtual int ExitInstance();
-    // The application's own message loop (unused when InitInstance returns FALSE).
+    // After an InitInstance that returned TRUE: nothing is left to run, so this is
+    // ExitInstance.
     virtual int Run();
 
     // Remembers the key under which settings would be stored; nothing is written.

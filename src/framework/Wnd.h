@@ -144,6 +144,9 @@ protected:
     afx_msg void OnDestroy() { Default(); }
     afx_msg void OnMouseMove(UINT, CPoint) { Default(); }
     afx_msg void OnMouseLeave() { Default(); }
+    afx_msg void OnClose() { Default(); }
+    afx_msg BOOL OnQueryEndSession() { return static_cast<BOOL>(Default()); }
+    afx_msg void OnEndSession(BOOL) { Default(); }
     // Reflects the drawing to the control's own object (a CButton's DrawItem); otherwise
     // default processing.
     afx_msg void OnDrawItem(int idCtl, LPDRAWITEMSTRUCT drawItem);
@@ -240,4 +243,27 @@ LRESULT AfxCallWndProc(CWnd* wnd, HWND hWnd, UINT message, WPARAM wParam, LPARAM
          static_cast<ThisClass*>(t)->OnDrawItem(static_cast<int>(w),             \
                                                 reinterpret_cast<LPDRAWITEMSTRUCT>(l)); \
          *r = TRUE;                                                              \
+     }},
+
+#define ON_WM_CLOSE()                                                            \
+    {WM_CLOSE, 0, 0, [](CCmdTarget* t, WPARAM, LPARAM, LRESULT* r) {             \
+         static_cast<ThisClass*>(t)->OnClose();                                  \
+         *r = 0;                                                                 \
+     }},
+
+#define ON_WM_QUERYENDSESSION()                                                  \
+    {WM_QUERYENDSESSION, 0, 0, [](CCmdTarget* t, WPARAM, LPARAM, LRESULT* r) {   \
+         *r = static_cast<ThisClass*>(t)->OnQueryEndSession();                   \
+     }},
+
+#define ON_WM_ENDSESSION()                                                       \
+    {WM_ENDSESSION, 0, 0, [](CCmdTarget* t, WPARAM w, LPARAM, LRESULT* r) {      \
+         static_cast<ThisClass*>(t)->OnEndSession(static_cast<BOOL>(w));         \
+         *r = 0;                                                                 \
+     }},
+
+// Handler for a message of the program's own (WM_APP and up): LRESULT Handler(WPARAM, LPARAM).
+#define ON_MESSAGE(message, memberFxn)                                           \
+    {static_cast<UINT>(message), 0, 0, [](CCmdTarget* t, WPARAM w, LPARAM l, LRESULT* r) { \
+         *r = (static_cast<ThisClass*>(t)->*(memberFxn))(w, l);                  \
      }},

@@ -1,203 +1,396 @@
 #include "supervisor/Launch.h"
 
-#include <shellapi.h>
-
 #include <exception>
 
 #include "framework/Codepage.h"
-#include "framework/WinApp.h"
 #include "supervisor/MainCommandLine.h"
-#include "supervisor/MainProgramRun.h"
-#include "supervisor/OutcomeMessages.h"
 #include "supervisor/ServiceWindow.h"
 #include "supervisor/UpdateHandoff.h"
 #include "util/DigestTask.h"
 #include "util/InstallationNames.h"
 #include "util/RunLog.h"
 
-CLaunch::CLaunch(const LaunchSettings& settings, ILaunchWindow& window) : m_settings(settings), m_window(window) {}
+namespace {
 
-VerificationContext CLaunch::Context() {
-    VerificationContext context;
-    context.installation = m_settings.installation;
-    context.wait = [this](CDigestTask& task, const wchar_t* what) { return m_window.WaitForDigest(task, what); };
-    return context;
+// A wait shorter than this leaves the window unseen, as on every normal run.
+const DWORD kShowProgressAfterMs = 1000;
+const DWORD kProgressTickMs = 100;
+// Between the main program's end and what its exit code asks for.
+const DWORD kPauseAfterRunMs = 1000;
+
+}  // namespace
+
+CLaunch::CLaunch(const LaunchSettings& settings, ILaunchWindow& window)
+    : m_settings(settings),
+      m_window(window),
+      m_presenter(settings.installation, settings.websiteUrl, *settings.boxes, *settings.pages),
+      m_ownerThread(GetCurrentThreadId()) {}
+
+CLaunch::~CLaunch() {
+    m_worker.Cancel();
+    m_worker.Join();
 }
 
-bool CLaunch::RunStartSequence() {
-    if (m_state != LaunchState::Idle) return true;
-    m_state = LaunchState::Verifying;
-    const LaunchOutcome outcome = StartChecks();
-    if (!outcome.ok()) {
-        StopEarly(outcome);
-        return true;
+bool CLaunch::Handle(LaunchEvent event) {
+    if (GetCurrentThreadId() != m_ownerThread) {
+        RunLog(L"launch: %ls refused on thread %lu (the launch belongs to thread %lu)", NameOf(event),
+               GetCurrentThreadId(), m_ownerThread);
+        return false;
     }
-    // Shown from now on, and offered should the launch fail: the user can try again there.
-    m_window.ShowContinueLink(false);
-    LaunchNow();
-    return false;
-}
-
-LaunchOutcome CLaunch::StartChecks() {
-    // A component file that failed its digest was never loaded; the data-file check names
-    // it, in its place among the checks.
-    if (!m_settings.component && !m_settings.componentNotShipped) {
-        return LaunchOutcome::Of(LaunchStatus::RuntimeMissingAtStart);
+    if (event == LaunchEvent::WorkDone) event = EventForWorkDone();
+    const LaunchTransition* row = FindTransition(m_state, event);
+    if (!row) {
+        RunLog(L"launch: %ls refused in %ls", NameOf(event), NameOf(m_state));
+        return false;
     }
-    return VerifyDataFiles(Context());
-}
-
-void CLaunch::StopEarly(const LaunchOutcome& outcome) {
-    m_state = LaunchState::Stopped;
-    ReleaseInstallationFiles();
-    if (outcome.status == LaunchStatus::Abandoned) return;  // closed by the user while it waited
-    if (outcome.status == LaunchStatus::RuntimeMissingAtStart) {
-        m_window.SetStatusText(StatusTextFor(outcome));
-        Present(outcome);
-        return;
+    const LaunchState before = m_state;
+    if (row->next == LaunchState::Resumed) {
+        m_state = m_resumeState;
+    } else if (row->next != LaunchState::Unchanged) {
+        m_state = row->next;
     }
-    Present(outcome);
-    m_window.SetStatusText(StatusTextFor(outcome));
-    m_settings.pages->Open(m_settings.websiteUrl + L"/softlist");
-}
-
-bool CLaunch::LaunchMainProgram() {
-    if (m_state != LaunchState::Idle) {
-        RunLog(L"launch refused: a launch is under way or over");
-        return true;
-    }
-    m_state = LaunchState::Verifying;
-    m_window.ShowContinueLink(false);
-    return LaunchNow();
-}
-
-bool CLaunch::LaunchNow() {
-    const LaunchOutcome outcome = Attempt();
-    if (outcome.ok()) return false;
-    Fail(outcome);
+    if (m_state != before) RunLog(L"launch: %ls, %ls -> %ls", NameOf(event), NameOf(before), NameOf(m_state));
+    Do(row->action, event, before);
     return true;
 }
 
-void CLaunch::Fail(const LaunchOutcome& outcome) {
-    ReleaseInstallationFiles();
-    if (outcome.status == LaunchStatus::Abandoned) {
-        m_state = LaunchState::Stopped;
+void CLaunch::Raise(LaunchEvent event) { Handle(event); }
+
+LaunchEvent CLaunch::EventForWorkDone() {
+    m_worker.Join();
+    const Work work = m_work;
+    m_work = Work::None;
+    const bool ok = m_outcome.ok();
+    switch (work) {
+    case Work::CheckFiles:
+        return ok ? LaunchEvent::FilesChecked : LaunchEvent::FilesRejected;
+    case Work::Prepare:
+        return ok ? LaunchEvent::ProgramReady : LaunchEvent::AttemptFailed;
+    case Work::Wait:
+        return LaunchEvent::ProgramEnded;
+    case Work::HandOff:
+        return ok ? LaunchEvent::HandedOff : LaunchEvent::HandOffFailed;
+    case Work::Restart:
+        return ok ? LaunchEvent::Restarted : LaunchEvent::RestartFailed;
+    case Work::Rename:
+        return ok ? LaunchEvent::RenamedBack : LaunchEvent::RenameFailed;
+    case Work::None:
+        break;
+    }
+    return LaunchEvent::WorkDone;  // nothing was running: refused by the table
+}
+
+void CLaunch::Do(LaunchAction action, LaunchEvent event, LaunchState before) {
+    switch (action) {
+    case LaunchAction::None:
+        return;
+    case LaunchAction::CheckFiles:
+        CheckFiles();
+        return;
+    case LaunchAction::ReportStop:
+        ReportStop();
+        return;
+    case LaunchAction::ShowStopped:
+        ShowStopped();
+        return;
+    case LaunchAction::BeginAttempt:
+        BeginAttempt();
+        return;
+    case LaunchAction::ReportFailure:
+        ReportFailure();
+        return;
+    case LaunchAction::OfferRetry:
+        OfferRetry();
+        return;
+    case LaunchAction::RunProgram:
+        RunProgram();
+        return;
+    case LaunchAction::Pause:
+        m_window.StartPause(kPauseAfterRunMs);
+        return;
+    case LaunchAction::ActOnExitCode:
+        ActOnExitCode();
+        return;
+    case LaunchAction::Restart:
+        Restart();
+        return;
+    case LaunchAction::ReportExitCode:
+        Present(LaunchOutcome::Of(RuleForExitCode(m_exitCode).report));
+        Raise(LaunchEvent::BoxAnswered);
+        return;
+    case LaunchAction::HandOff:
+        HandOff(false);
+        return;
+    case LaunchAction::HandOffIfPending:
+        HandOff(true);
+        return;
+    case LaunchAction::ReportOutcome:
+        Present(m_outcome);
+        Raise(LaunchEvent::BoxAnswered);
+        return;
+    case LaunchAction::MoveBack:
+        MoveBack();
+        return;
+    case LaunchAction::End:
+        End(event);
+        return;
+    case LaunchAction::StartServiceWindow:
+        StartServiceWindow();
+        return;
+    case LaunchAction::AskToClose:
+        AskToClose(before);
+        return;
+    case LaunchAction::ConfirmClose:
+        // As the dialog's own close: WM_CLOSE, which the table then ends with.
+        StopWork();
+        m_window.Post(LaunchEvent::CloseMessage);
+        return;
+    case LaunchAction::Defer:
+        m_deferred.push_back(event);
+        return;
+    case LaunchAction::Resume: {
+        std::vector<LaunchEvent> deferred;
+        deferred.swap(m_deferred);
+        for (LaunchEvent kept : deferred) Handle(kept);
         return;
     }
-    Present(outcome);
-    // Hidden while the program ran: shown again, so that the user can retry or close it
-    // rather than leaving a launcher running unseen.
-    if (m_bHidden) m_window.Show();
-    m_bHidden = false;
-    m_state = LaunchState::Idle;
+    case LaunchAction::Abandon:
+        StopWork();
+        m_window.Hide();
+        EndWhenIdle();
+        return;
+    case LaunchAction::EndWhenIdle:
+        EndWhenIdle();
+        return;
+    case LaunchAction::DiscardAndEndWhenIdle:
+        m_run.Discard();
+        EndWhenIdle();
+        return;
+    case LaunchAction::AllowSessionEnd:
+        RunLog(L"session end asked: allowed");
+        return;
+    case LaunchAction::KeepProgramPastSessionEnd:
+        m_run.KeepPastSessionEnd();
+        return;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// The start sequence
+
+void CLaunch::CheckFiles() {
+    // A component file that failed its digest was never loaded; the data-file check names
+    // it, in its place among the checks.
+    if (!m_settings.component && !m_settings.componentNotShipped) {
+        m_outcome = LaunchOutcome::Of(LaunchStatus::RuntimeMissingAtStart);
+        Raise(LaunchEvent::FilesRejected);
+        return;
+    }
+    StartWork(Work::CheckFiles, [this](HANDLE cancel) { m_outcome = VerifyDataFiles(Context(cancel)); });
+}
+
+void CLaunch::ReportStop() {
+    m_window.EndProgress();
+    Present(m_outcome);
+    Raise(LaunchEvent::BoxAnswered);
+}
+
+void CLaunch::ShowStopped() {
+    const OutcomeMessage message = MessageFor(m_outcome, m_settings.installation.folder);
+    if (!message.status.IsEmpty()) m_window.SetStatusText(message.status);
+    m_presenter.OpenStopPage(m_outcome);
+    m_window.Show();
+}
+
+// ---------------------------------------------------------------------------------------
+// An attempt
+
+void CLaunch::BeginAttempt() {
+    m_window.EndProgress();
+    // Shown from now on, and offered should the attempt fail: the user can try again there.
+    m_window.ShowContinueLink(false);
+    if (!m_settings.component) {
+        m_outcome = LaunchOutcome::Of(LaunchStatus::RuntimeMissingAtLaunch);
+        Raise(LaunchEvent::AttemptFailed);
+        return;
+    }
+    m_run.SetCommandLine(BuildMainCommandLine(m_settings.installation.PathOf(kMainProgramFile),
+                                              m_settings.installation.folder, m_settings.serverAddress,
+                                              m_settings.serverPort));
+    StartWork(Work::Prepare, [this](HANDLE cancel) {
+        try {
+            IPackageExtractor& component = *m_settings.component;
+            const Installation& installation = m_settings.installation;
+            auto extract = [&](CString& errorText) {
+                return component.ExtractFile(installation.PathOf(kProgramPackageFile), kPackagePassword,
+                                             kPackageInfoTable, kPackageDataTable, installation.folder,
+                                             kMainProgramFile, errorText);
+            };
+            m_outcome = PrepareMainProgram(Context(cancel), extract, m_run);
+        } catch (const std::exception& e) {
+            m_run.Discard();
+            m_outcome = LaunchOutcome::Of(LaunchStatus::Exception, 0, NarrowToWide(e.what()));
+        }
+    });
+}
+
+void CLaunch::ReportFailure() {
+    m_window.EndProgress();
+    Present(m_outcome);
+    Raise(LaunchEvent::BoxAnswered);
+}
+
+void CLaunch::OfferRetry() {
+    // Hidden while a program ran, or never shown yet: the user can retry or close it here
+    // rather than leave a launcher running unseen.
+    m_window.Show();
     m_window.ShowContinueLink(true);
 }
 
-LaunchOutcome CLaunch::Attempt() {
-    try {
-        // Held from its verification until it has started, and let go on every path.
-        CVerifiedProgram program;
-        const LaunchOutcome prepared = PrepareProgram(program);
-        return prepared.ok() ? RunToTheEnd(program) : prepared;
-    } catch (const std::exception& e) {
-        return LaunchOutcome::Of(LaunchStatus::Exception, 0, NarrowToWide(e.what()));
-    }
-}
-
-LaunchOutcome CLaunch::PrepareProgram(CVerifiedProgram& program) {
-    if (!m_settings.component) return LaunchOutcome::Of(LaunchStatus::RuntimeMissingAtLaunch);
-    IPackageExtractor& component = *m_settings.component;
-    const Installation& installation = m_settings.installation;
-    auto extract = [&](CString& errorText) {
-        return component.ExtractFile(installation.PathOf(kProgramPackageFile), kPackagePassword, kPackageInfoTable,
-                                     kPackageDataTable, installation.folder, kMainProgramFile, errorText);
-    };
-    return PrepareMainProgram(Context(), extract, program);
-}
-
-LaunchOutcome CLaunch::RunToTheEnd(CVerifiedProgram& program) {
-    CMainProgramRun run;
-    const LaunchOutcome started =
-        run.Start(program, BuildMainCommandLine(program.path, m_settings.installation.folder,
-                                                m_settings.serverAddress, m_settings.serverPort));
-    if (!started.ok()) return started;
-    ReleaseInstallationFiles();
-    m_state = LaunchState::Running;
+void CLaunch::RunProgram() {
+    m_window.EndProgress();
+    // Nothing of the installation is held while the main program runs.
+    if (m_settings.installation.prefetch) m_settings.installation.prefetch->AbandonAll();
     m_window.Hide();
-    m_bHidden = true;
-
-    const DWORD exitCode = run.WaitForExit();
-    m_state = LaunchState::Finishing;
-    Sleep(1000);
-    ActOnExitCode(exitCode);
-    m_window.EndModalLoop();
-    return LaunchOutcome::Of(LaunchStatus::Ok);
+    m_run.Resume();
+    StartWork(Work::Wait, [this](HANDLE cancel) {
+        if (!m_run.WaitForExit(cancel, m_exitCode)) m_exitCode = 0;
+    });
 }
 
-void CLaunch::ActOnExitCode(DWORD exitCode) {
-    const ExitAction action = ActionForExitCode(exitCode);
-    if (action == ExitAction::RestartLauncher) {
-        // The new launcher needs the guard free; the file keeps its program name.
-        RestartLauncher();
+// ---------------------------------------------------------------------------------------
+// After the run
+
+void CLaunch::ActOnExitCode() {
+    switch (RuleForExitCode(m_exitCode).action) {
+    case ExitAction::RestartLauncher:
+        Raise(LaunchEvent::ExitRestart);
+        return;
+    case ExitAction::Report:
+        Raise(LaunchEvent::ExitReport);
+        return;
+    case ExitAction::RunUpdater:
+        Raise(LaunchEvent::ExitHandOff);
+        return;
+    case ExitAction::Finish:
+        Raise(LaunchEvent::ExitFinish);
         return;
     }
-    if (action == ExitAction::ReportBadArguments) {
-        Present(LaunchOutcome::Of(LaunchStatus::BadArguments));
-    } else if (action == ExitAction::RunUpdater || IsUpdatePending()) {
-        RunUpdater(true);
-    }
-    MoveProgramBack();
 }
 
-void CLaunch::RestartLauncher() {
-    if (m_settings.guard) m_settings.guard->reset();
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(AfxGetInstanceHandle(), self, MAX_PATH);
-    RunLog(L"restarting the launcher");
-    ShellExecuteW(nullptr, L"open", self, nullptr, nullptr, SW_SHOW);
+void CLaunch::Restart() {
+    // The new launcher needs the guard free; only this thread, which took it, can give it
+    // back. The file keeps its program name.
+    if (m_settings.guard) m_settings.guard->Release();
+    StartWork(Work::Restart, [this](HANDLE) { m_outcome = StartLauncherAgain(); });
 }
 
-void CLaunch::MoveProgramBack() {
+void CLaunch::HandOff(bool onlyWhenPending) {
+    StartWork(Work::HandOff, [this, onlyWhenPending](HANDLE) {
+        const CString& folder = m_settings.installation.folder;
+        m_outcome = onlyWhenPending && !IsUpdatePendingIn(folder) ? LaunchOutcome::Of(LaunchStatus::Ok)
+                                                                   : StartUpdater(folder);
+    });
+}
+
+void CLaunch::MoveBack() {
     // A cache file left by an earlier run is stale: the program that just ran was verified
-    // against the recorded digest, so it takes that place. Should the rename still fail,
-    // the user is told and the launcher ends anyway; the program stays under its own name
-    // and is used next time (in a folder that cannot be written, silently).
-    Present(RestoreCacheName(m_settings.installation.folder));
+    // against the recorded digest, so it takes that place. Should the rename fail, the user
+    // is told and the launcher ends anyway; the program stays under its own name and is
+    // used next time (in a folder that cannot be written, silently).
+    StartWork(Work::Rename, [this](HANDLE) { m_outcome = RestoreCacheName(m_settings.installation.folder); });
 }
 
-bool CLaunch::ValidateDataFiles() {
-    const LaunchOutcome outcome = VerifyDataFiles(Context());
-    if (!outcome.ok()) Present(outcome);
-    return outcome.ok();
+void CLaunch::End(LaunchEvent event) {
+    StopWork();
+    switch (event) {
+    case LaunchEvent::Enter:
+        m_window.EndModalLoop(IDOK);  // the dialog's OK command
+        return;
+    case LaunchEvent::Escape:
+    case LaunchEvent::CloseMessage:
+    case LaunchEvent::WorkersIdle:
+        m_window.EndModalLoop(IDCANCEL);  // the dialog's cancel command
+        return;
+    default:
+        m_window.EndModalLoop(-1);
+        return;
+    }
 }
 
-bool CLaunch::EnsureMainProgram(CVerifiedProgram& program) {
-    const LaunchOutcome outcome = PrepareProgram(program);
-    if (!outcome.ok()) Present(outcome);
-    return outcome.ok();
+// ---------------------------------------------------------------------------------------
+// The window's links and the close question
+
+void CLaunch::StartServiceWindow() {
+    Present(::StartServiceWindow(m_settings.installation.folder, m_settings.serverAddress, m_settings.serverPort));
 }
 
-bool CLaunch::IsUpdatePending() const { return IsUpdatePendingIn(m_settings.installation.folder); }
-
-bool CLaunch::RunUpdater(bool bReportMissing) {
-    const LaunchOutcome outcome = StartUpdater(m_settings.installation.folder);
-    if (outcome.status != LaunchStatus::UpdaterMissing || bReportMissing) Present(outcome);
-    return outcome.ok();
+void CLaunch::AskToClose(LaunchState interrupted) {
+    // A second question while the first is up (the close button clicked again) resumes, when
+    // both are cancelled, what the first one interrupted.
+    if (m_openQuestions++ == 0) m_resumeState = interrupted;
+    const int answer = Present(LaunchOutcome::Of(LaunchStatus::CloseQuestion));
+    --m_openQuestions;
+    if (answer == IDOK) {
+        Raise(LaunchEvent::CloseConfirmed);
+    } else if (m_openQuestions == 0) {
+        Raise(LaunchEvent::CloseCancelled);
+    }
 }
 
-bool CLaunch::StartServiceWindow() {
-    const LaunchOutcome outcome =
-        ::StartServiceWindow(m_settings.installation.folder, m_settings.serverAddress, m_settings.serverPort);
-    Present(outcome);
-    return outcome.ok();
-}
-
-void CLaunch::Present(const LaunchOutcome& outcome) {
-    // Nobody is kept from the installation's files while the user reads.
-    ReleaseInstallationFiles();
-    PresentOutcome(outcome, m_settings.installation.folder, *m_settings.boxes, *m_settings.pages);
-}
-
-void CLaunch::ReleaseInstallationFiles() {
+void CLaunch::StopWork() {
+    m_deferred.clear();
+    m_worker.Cancel();
     if (m_settings.installation.prefetch) m_settings.installation.prefetch->AbandonAll();
+    // A program created but not yet let run never runs now.
+    if (m_work != Work::Prepare && m_work != Work::Wait) m_run.Discard();
 }
+
+void CLaunch::EndWhenIdle() {
+    if (!m_worker.Busy()) Raise(LaunchEvent::WorkersIdle);
+}
+
+// ---------------------------------------------------------------------------------------
+// Workers
+
+void CLaunch::StartWork(Work kind, std::function<void(HANDLE cancel)> work) {
+    m_work = kind;
+    if (!m_worker.Start(std::move(work), [this] { m_window.Post(LaunchEvent::WorkDone); })) {
+        // No thread to be had: the step says so as a failed step, through the same path.
+        m_outcome = LaunchOutcome::Of(LaunchStatus::Exception, 0, L"no worker thread");
+        m_window.Post(LaunchEvent::WorkDone);
+    }
+}
+
+VerificationContext CLaunch::Context(HANDLE cancel) {
+    VerificationContext context;
+    context.installation = m_settings.installation;
+    context.cancel = cancel;
+    context.wait = [this, cancel](CDigestTask& task, const wchar_t* what) {
+        return WaitShowingProgress(task, what, cancel);
+    };
+    return context;
+}
+
+// On a worker: waits for the digest; past a second the window is told how far it has got.
+bool CLaunch::WaitShowingProgress(CDigestTask& task, const wchar_t* what, HANDLE cancel) {
+    const DWORD started = GetTickCount();
+    HANDLE waitFor[2] = {task.DoneEvent(), cancel};
+    for (;;) {
+        const DWORD woke = WaitForMultipleObjects(2, waitFor, FALSE, kProgressTickMs);
+        if (woke == WAIT_OBJECT_0) return true;
+        if (woke != WAIT_TIMEOUT) return false;
+        if (GetTickCount() - started < kShowProgressAfterMs) continue;
+        const DigestProgress& progress = task.Progress();
+        const unsigned long long total = progress.total;
+        m_window.PostProgress(what, total ? static_cast<int>(progress.done * 100 / total) : 0);
+    }
+}
+
+void CLaunch::OnProgress(const wchar_t* what, int percent) {
+    const LaunchState working = m_state == LaunchState::ConfirmingClose ? m_resumeState : m_state;
+    if (working != LaunchState::CheckingFiles && working != LaunchState::Preparing) return;
+    m_window.ShowProgress(what, percent);
+}
+
+int CLaunch::Present(const LaunchOutcome& outcome) { return m_presenter.Present(outcome); }

@@ -4,7 +4,7 @@
 // token and the product name on its command line. Only one runs at a time.
 #include "framework/CString.h"
 #include "framework/OleDateTime.h"
-#include "util/LaunchOutcome.h"
+#include "supervisor/LaunchOutcome.h"
 
 // Identifies the customer to the service operator; the first part of the service token.
 // Empty unless the build defines VELMORA_SERVICE_CLIENT_ID; an empty identifier is passed

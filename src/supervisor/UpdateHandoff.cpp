@@ -100,5 +100,5 @@ LaunchOutcome StartUpdater(const CString& appDir) {
 
     const DWORD error = ::GetLastError();
     RunLog(L"update: the updater cannot be started (error %lu)", error);
-    return LaunchOutcome::Of(LaunchStatus::UpdaterStartFailed, error);
+    return LaunchOutcome::Of(LaunchStatus::UpdaterStartFailed, error, kUpdaterFile);
 }

@@ -5,7 +5,7 @@
 // starts qorupd.exe when the main program asked for it (exit code 6) or when such a
 // request is pending, and then ends.
 #include "framework/CString.h"
-#include "util/LaunchOutcome.h"
+#include "supervisor/LaunchOutcome.h"
 
 // True when the folder holds nothing but hidden subfolders, and also when it cannot be
 // listed at all (missing, not a folder, inaccessible). Never throws: an exception is

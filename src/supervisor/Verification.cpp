@@ -4,6 +4,7 @@
 #include <string>
 
 #include "component/ComponentPath.h"
+#include "supervisor/OutcomeMessages.h"
 #include "supervisor/ConfigReader.h"
 #include "util/DigestCodec.h"
 #include "util/FileHelpers.h"
@@ -28,12 +29,25 @@ const DWORD kBusyPauseMs = 100;
 
 const VerifiedFile& MainProgramFile() { return VerifiedFileOf(VerifiedFileId::MainProgram); }
 
+bool Cancelled(const VerificationContext& context) {
+    return context.cancel && WaitForSingleObject(context.cancel, 0) == WAIT_OBJECT_0;
+}
+
 bool Await(const VerificationContext& context, CDigestTask& task, const wchar_t* what) {
     if (context.wait && task.DoneEvent() && WaitForSingleObject(task.DoneEvent(), 0) == WAIT_TIMEOUT) {
         if (!context.wait(task, what)) return false;
     }
     task.Result();
-    return true;
+    return !Cancelled(context);
+}
+
+// A pause between two attempts on a busy file; false when the work was cancelled meanwhile.
+bool PauseUnlessCancelled(const VerificationContext& context, DWORD ms) {
+    if (!context.cancel) {
+        Sleep(ms);
+        return true;
+    }
+    return WaitForSingleObject(context.cancel, ms) == WAIT_TIMEOUT;
 }
 
 // The digest the file must have: its AppConf.ini entry, or the one fixed at build time.
@@ -66,7 +80,7 @@ Verdict Judge(const VerificationContext& context, std::unique_ptr<CDigestTask>& 
                    static_cast<unsigned>(task->OpenError()));
             return Verdict::Busy;
         }
-        Sleep(kBusyPauseMs);
+        if (!PauseUnlessCancelled(context, kBusyPauseMs)) return Verdict::Abandoned;
         task = task->Again();
     }
     RunLog(L"digest %ls: recorded %ls, actual %ls", what, expected.GetString(), task->Result().GetString());
@@ -94,8 +108,10 @@ LaunchOutcome VerifyDataFile(const VerificationContext& context, const VerifiedF
 }
 
 // The file digested through `task` must be the one now opened under its runnable name,
-// denying writes, renames and deletion; it is then handed over held.
+// denying writes, renames and deletion; it is then handed over held. Checked while the
+// digest may still run: the task's handle denies writers from its opening on.
 bool HoldIfSame(const CDigestTask& task, const CString& programPath, CVerifiedProgram& program) {
+    if (task.OpenError() || !task.File()) return false;
     UniqueFile held(CreateFileW(programPath, GENERIC_READ, kShareHeldProgram, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!held) {
         RunLog(L"digest %ls: void, the file cannot be held (error %u)", kMainProgramFile.GetString(),
@@ -111,19 +127,32 @@ bool HoldIfSame(const CDigestTask& task, const CString& programPath, CVerifiedPr
     return true;
 }
 
-// Compares the program digested through `task` with `expected` and hands it over held;
-// `differs` when it is not the recorded program.
+// Compares the program digested through `task` with `expected` and starts it suspended;
+// `differs` when it is not the recorded program. The process is created from the held file
+// while the digest still runs, and ended unstarted when the digest does not match.
 LaunchOutcome VerifyProgram(const VerificationContext& context, std::unique_ptr<CDigestTask>& task,
-                            const CString& expected, const CString& programPath, CVerifiedProgram& program,
+                            const CString& expected, const CString& programPath, ISuspendedStart& start,
                             const LaunchOutcome& differs) {
+    CVerifiedProgram program;
+    LaunchOutcome early = LaunchOutcome::Of(LaunchStatus::Abandoned);
+    const bool held = HoldIfSame(*task, programPath, program);
+    if (held) early = start.StartSuspended(program);
+
     const Verdict verdict = Judge(context, task, expected, MainProgramFile().name);
-    if (verdict != Verdict::Matches) return Mismatch(verdict, MainProgramFile(), *task, differs);
-    return HoldIfSame(*task, programPath, program) ? LaunchOutcome::Of(LaunchStatus::Ok) : differs;
+    if (verdict != Verdict::Matches) {
+        if (early.ok()) start.Discard();
+        return Mismatch(verdict, MainProgramFile(), *task, differs);
+    }
+    // The recorded program: when it could not be created, that is what the user is told.
+    if (held) return early;
+    // Digested again after a busy moment: held and started now.
+    if (!HoldIfSame(*task, programPath, program)) return differs;
+    return start.StartSuspended(program);
 }
 
 // The main program as found under its runnable name; FileDiffers sends it to extraction.
 LaunchOutcome VerifyPresentProgram(const VerificationContext& context, std::unique_ptr<CDigestTask>& task,
-                                   const CString& programPath, CVerifiedProgram& program) {
+                                   const CString& programPath, ISuspendedStart& start) {
     const Installation& installation = context.installation;
     CString expected;
     if (!ReadRecorded(installation, MainProgramFile(), expected)) {
@@ -133,12 +162,12 @@ LaunchOutcome VerifyPresentProgram(const VerificationContext& context, std::uniq
     if (!task || task->OpenError()) {
         task = TakeOrStartDigest(installation.prefetch, programPath, kShareProgramWhileRenamed, true);
     }
-    return VerifyProgram(context, task, expected, programPath, program,
+    return VerifyProgram(context, task, expected, programPath, start,
                          LaunchOutcome::For(LaunchStatus::FileDiffers, MainProgramFile()));
 }
 
 LaunchOutcome ExtractAndVerify(const VerificationContext& context, const ExtractProgram& extract,
-                               const CString& programPath, CVerifiedProgram& program) {
+                               const CString& programPath, ISuspendedStart& start) {
     // The component reads narrow paths: a folder it cannot be given is never replaced
     // by a look-alike, which would name another folder or none.
     std::string narrowDir;
@@ -146,12 +175,19 @@ LaunchOutcome ExtractAndVerify(const VerificationContext& context, const Extract
         RunLog(L"extraction of %ls: the folder's name cannot be given to the component", kMainProgramFile.GetString());
         return LaunchOutcome::Of(LaunchStatus::FolderNameUnreadable);
     }
+    // The component writes into the folder: one the user cannot write is said to be so,
+    // rather than with the component's own words for the first file it could not create.
+    if (!CanWriteInFolder(context.installation.folder)) {
+        RunLog(L"extraction of %ls: the installation folder cannot be written", kMainProgramFile.GetString());
+        return LaunchOutcome::Of(LaunchStatus::InstallationReadOnly);
+    }
+    if (Cancelled(context)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
     CString errorText;
     const bool extracted = extract(errorText);
     RunLog(L"extraction of %ls: %ls %ls", kMainProgramFile.GetString(), extracted ? L"done" : L"failed",
            errorText.GetString());
-    if (!extracted) return LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, errorText);
-    if (!FileExists(programPath)) return LaunchOutcome::Of(LaunchStatus::ProgramMissing);
+    if (!extracted) return ExtractionFailure(errorText);
+    if (!FileExists(programPath)) return LaunchOutcome::For(LaunchStatus::ProgramMissing, MainProgramFile());
 
     CString expected;
     if (!ReadRecorded(context.installation, MainProgramFile(), expected)) {
@@ -159,8 +195,8 @@ LaunchOutcome ExtractAndVerify(const VerificationContext& context, const Extract
     }
     // Digested under the runnable name straight away, denying renames and writers.
     std::unique_ptr<CDigestTask> task(new CDigestTask(programPath, kShareHeldProgram, true));
-    return VerifyProgram(context, task, expected, programPath, program,
-                         LaunchOutcome::Of(LaunchStatus::ExtractedProgramDiffers));
+    return VerifyProgram(context, task, expected, programPath, start,
+                         LaunchOutcome::For(LaunchStatus::ExtractedProgramDiffers, MainProgramFile()));
 }
 
 // Where the main program's digest starts: under whichever name the file lies.
@@ -231,7 +267,7 @@ LaunchOutcome VerifyDataFiles(const VerificationContext& context) {
 }
 
 LaunchOutcome PrepareMainProgram(const VerificationContext& context, const ExtractProgram& extract,
-                                 CVerifiedProgram& program) {
+                                 ISuspendedStart& start) {
     const Installation& installation = context.installation;
     const CString programPath = installation.PathOf(MainProgramFile());
     std::unique_ptr<CDigestTask> task;
@@ -239,11 +275,11 @@ LaunchOutcome PrepareMainProgram(const VerificationContext& context, const Extra
     if (!renamed.ok()) return renamed;
 
     if (FileExists(programPath)) {
-        const LaunchOutcome outcome = VerifyPresentProgram(context, task, programPath, program);
+        const LaunchOutcome outcome = VerifyPresentProgram(context, task, programPath, start);
         if (outcome.status != LaunchStatus::FileDiffers) return outcome;
     }
     // Missing or different: the package's copy replaces it, without a word to the user.
     // Nothing of the old file may stay open, or it could not be replaced.
     task.reset();
-    return ExtractAndVerify(context, extract, programPath, program);
+    return ExtractAndVerify(context, extract, programPath, start);
 }

@@ -11,15 +11,19 @@
 #include "framework/Handles.h"
 #include "util/DigestTask.h"
 #include "util/Installation.h"
-#include "util/LaunchOutcome.h"
+#include "supervisor/LaunchOutcome.h"
 
 // Waits for a digest running on another thread; `what` names the file for the user.
 // False abandons the wait (the caller then gives up with LaunchStatus::Abandoned).
 using DigestWaiter = std::function<bool(CDigestTask& task, const wchar_t* what)>;
 
+// The checks run where blocking is harmless (a worker of the launch): they wait for digests,
+// pause between attempts on a busy file and call the component, and stop early, with
+// LaunchStatus::Abandoned, once `cancel` is set.
 struct VerificationContext {
     Installation installation;
-    DigestWaiter wait;  // null: block until the digest is there
+    DigestWaiter wait;       // null: block until the digest is there
+    HANDLE cancel = nullptr;  // an event; null: never cancelled
 };
 
 // Starts, on worker threads of installation.prefetch, the digests that a run will need:
@@ -42,10 +46,24 @@ struct CVerifiedProgram {
 // the component's error text (possibly empty) on failure.
 using ExtractProgram = std::function<bool(CString& errorText)>;
 
+// Creates the main program's process from its held file, suspended, while its digest may
+// still be running; Discard ends it unstarted when the digest then says otherwise. The
+// held file denies writers, so the bytes the process maps are the bytes digested.
+class ISuspendedStart {
+public:
+    // Releases program.file once the process exists (or could not be created).
+    virtual LaunchOutcome StartSuspended(CVerifiedProgram& program) = 0;
+    virtual void Discard() = 0;
+
+protected:
+    ~ISuspendedStart() = default;
+};
+
 // Gives the main program's file its runnable name, verifies it (or extracts it again and
-// verifies what was extracted) and hands it back held open in `program`.
+// verifies what was extracted), and starts it suspended through `start`: Ok when the
+// recorded program waits, suspended, to be resumed.
 LaunchOutcome PrepareMainProgram(const VerificationContext& context, const ExtractProgram& extract,
-                                 CVerifiedProgram& program);
+                                 ISuspendedStart& start);
 
 // True when both handles, open on files of one folder, are open on the same file.
 bool IsSameFile(HANDLE a, HANDLE b);

@@ -6,7 +6,6 @@
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
 #include "util/InstallationNames.h"
-#include "util/MessageBox.h"
 
 namespace {
 constexpr int kTitleBandHeight = 40;
@@ -41,7 +40,10 @@ CEIPMfcAppDlg::CEIPMfcAppDlg(const SplashSettings& settings, CWnd* pParent)
     : CDialogEx(IDD_EIPMFCAPP_DIALOG, pParent),
       m_strUiFontFace(settings.uiFontFace),
       m_launch(settings.launch, m_launchWindow),
-      m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_SPLASH))) {}
+      m_hIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_SPLASH))) {
+    // Seen only when the launch shows it: never on a normal run, not even for a frame.
+    m_bShowOnIdle = false;
+}
 
 CEIPMfcAppDlg::~CEIPMfcAppDlg() {
     if (m_hWnd) DestroyWindow();
@@ -66,6 +68,11 @@ BEGIN_MESSAGE_MAP(CEIPMfcAppDlg, CDialogEx)
     ON_WM_DESTROY()
     ON_NOTIFY(NM_CLICK, IDC_LINK_SERVICE, &CEIPMfcAppDlg::OnNMClickServiceLink)
     ON_NOTIFY(NM_CLICK, IDC_LINK_CONTINUE, &CEIPMfcAppDlg::OnNMClickContinueLink)
+    ON_WM_CLOSE()
+    ON_WM_QUERYENDSESSION()
+    ON_WM_ENDSESSION()
+    ON_MESSAGE(WM_LAUNCH_EVENT, &CEIPMfcAppDlg::OnLaunchEvent)
+    ON_MESSAGE(WM_LAUNCH_PROGRESS, &CEIPMfcAppDlg::OnLaunchProgress)
 END_MESSAGE_MAP()
 
 BOOL CEIPMfcAppDlg::OnInitDialog() {
@@ -96,7 +103,7 @@ BOOL CEIPMfcAppDlg::OnInitDialog() {
         SetTimer(kStatusBlinkTimer, kStatusBlinkPeriod);
     }
 
-    if (!RunStartSequence()) ShowWindow(SW_HIDE);
+    RunStartSequence();
     return TRUE;
 }
 
@@ -152,11 +159,16 @@ HBRUSH CEIPMfcAppDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
 
 void CEIPMfcAppDlg::OnBnClickedBtnMin() { ShowWindow(SW_MINIMIZE); }
 
-void CEIPMfcAppDlg::OnBnClickedBtnClose() {
-    if (ShowOkCancelBox(L"确定关闭软件吗？", L"退出软件提示", nullptr) == IDOK) PostMessage(WM_CLOSE, 0, 0);
-}
+// The question, and what its answer does, belong to the launch: work under way must wait for
+// the answer.
+void CEIPMfcAppDlg::OnBnClickedBtnClose() { m_launch.Handle(LaunchEvent::CloseButton); }
 
 void CEIPMfcAppDlg::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent == PAUSE_TIMER) {
+        KillTimer(PAUSE_TIMER);
+        m_launch.Handle(LaunchEvent::PauseOver);
+        return;
+    }
     if (nIDEvent == kStatusBlinkTimer) {
         CWnd* status = GetDlgItem(IDC_STATIC_STATUS);
         CFont* current = status ? status->GetFont() : nullptr;
@@ -179,4 +191,5 @@ void CEIPMfcAppDlg::OnTimer(UINT_PTR nIDEvent) {
 void CEIPMfcAppDlg::OnDestroy() {
     CDialogEx::OnDestroy();
     KillTimer(kStatusBlinkTimer);
+    KillTimer(PAUSE_TIMER);
 }

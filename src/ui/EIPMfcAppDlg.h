@@ -22,26 +22,23 @@ public:
     // A window still open (modeless use) is destroyed while the object is whole.
     ~CEIPMfcAppDlg() override;
     enum { IDD = IDD_EIPMFCAPP_DIALOG };
+    // Messages of the launch to this window, posted (also from its workers): an event in
+    // wParam; a digest's percentage in wParam and the file's name (static storage) in lParam.
+    enum : UINT { WM_LAUNCH_EVENT = WM_APP + 1, WM_LAUNCH_PROGRESS = WM_APP + 2 };
+    // The pause between the main program's end and what its exit code asks for.
+    enum : UINT_PTR { PAUSE_TIMER = 1 };
 
     // Sets the status line's text; does nothing when the control is missing.
     void SetStatusText(const CString& text);
 
-    // The members below hand over to the launch (m_launch), which holds the state.
-    // Start sequence: true when it stopped early with a reason on the status line,
-    // false when it reached the launch.
-    bool RunStartSequence();
-    // Package and component files against their recorded digests; one box on false.
-    BOOL ValidateDataFiles();
-    // The main program file matches its recorded digest or was extracted again; one box
-    // on false.
-    bool EnsureMainProgram(const CString& programPath, const CString& packagePath);
-    // Runs the main program and acts on its exit code; true when it stopped with a
-    // message before the program ran.
+    // The members below hand over to the launch (m_launch), a state machine that runs on
+    // this window's thread and never blocks it.
+    // Start sequence: begins once the dialog's initialisation is over; its steps run on
+    // workers and report back through this window's message queue.
+    void RunStartSequence();
+    // Asks for a launch attempt, as the continue link does; true when one began (refused
+    // while another is under way or once the launcher is finishing).
     bool LaunchMainProgram();
-    // An update request (marker "6" and content in the update folder) is pending.
-    bool IsUpdatePending();
-    // Starts the updater; true when it was started.
-    bool RunUpdater(bool bReportMissing);
     // A stored configuration value turned back into a digest.
     CString DecodeConfigValue(const CString& value);
 
@@ -61,6 +58,14 @@ protected:
     afx_msg void OnDestroy();
     afx_msg void OnNMClickServiceLink(NMHDR* pNMHDR, LRESULT* pResult);
     afx_msg void OnNMClickContinueLink(NMHDR* pNMHDR, LRESULT* pResult);
+    // Escape, Enter, Alt+F4 and a close from elsewhere go to the launch, which decides.
+    afx_msg void OnClose();
+    void OnCancel() override;
+    void OnOK() override;
+    afx_msg BOOL OnQueryEndSession();
+    afx_msg void OnEndSession(BOOL bEnding);
+    afx_msg LRESULT OnLaunchEvent(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnLaunchProgress(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -73,23 +78,22 @@ private:
         void ShowContinueLink(bool enabled) override;
         void Hide() override;
         void Show() override;
-        bool WaitForDigest(CDigestTask& task, const wchar_t* what) override;
-        void EndModalLoop() override;
+        void Post(LaunchEvent event) override;
+        void PostProgress(const wchar_t* what, int percent) override;
+        void ShowProgress(const wchar_t* what, int percent) override;
+        void EndProgress() override;
+        void StartPause(DWORD ms) override;
+        void EndModalLoop(int result) override;
 
     private:
         CEIPMfcAppDlg& m_dialog;
     };
 
-    // Keeps the window answering while a digest runs; past a second the window shows how
-    // far it has got. Afterwards the status line is what it was before.
-    bool WaitShowingProgress(CDigestTask& task, const wchar_t* what);
-    bool PumpWaitingMessages();
-    void ShowProgress(const DigestProgress& progress, const wchar_t* what);
-
     CString m_strUiFontFace;
     CLaunchWindow m_launchWindow{*this};
     CLaunch m_launch;
-    int m_nShownPercent = -1;  // last progress shown on the status line
+    int m_nShownPercent = -1;         // last progress shown on the status line; -1: none
+    CString m_strStatusBeforeProgress;  // what the status line said before the percentage
 
 public:
     HICON m_hIcon;

@@ -1,7 +1,7 @@
-// The splash dialog's side of the start sequence, the launch, the update hand-off and the
-// service link: each member hands over to the window-free launch, and the dialog does
-// what only a window can do for it (status line, continue link, showing and hiding,
-// answering while digests run).
+// The splash dialog's side of the start sequence, the launch and the links: each member hands
+// over to the launch (a state machine on this window's thread), and the dialog does what only
+// a window can do for it: status line, continue link, showing and hiding, the progress of a
+// long digest, and carrying the launch's events through its message queue.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -9,42 +9,47 @@
 #include "ui/EIPMfcAppDlg.h"
 #include "util/DigestCodec.h"
 
-namespace {
+void CEIPMfcAppDlg::RunStartSequence() { m_launchWindow.Post(LaunchEvent::Start); }
 
-// A wait shorter than this leaves the window unseen, as on every normal run.
-const DWORD kShowProgressAfterMs = 1000;
-const DWORD kProgressTickMs = 100;
-
-}  // namespace
-
-bool CEIPMfcAppDlg::RunStartSequence() { return m_launch.RunStartSequence(); }
+bool CEIPMfcAppDlg::LaunchMainProgram() { return m_launch.Handle(LaunchEvent::ContinueLink); }
 
 void CEIPMfcAppDlg::OnNMClickContinueLink(NMHDR*, LRESULT* pResult) {
-    // Refused by the launch while one is under way.
+    // Refused by the launch unless an attempt has failed and none is under way.
     LaunchMainProgram();
+    *pResult = 0;
+}
+
+void CEIPMfcAppDlg::OnNMClickServiceLink(NMHDR*, LRESULT* pResult) {
+    m_launch.Handle(LaunchEvent::ServiceLink);
     *pResult = 0;
 }
 
 CString CEIPMfcAppDlg::DecodeConfigValue(const CString& value) { return DecodeDigestText(value); }
 
-BOOL CEIPMfcAppDlg::ValidateDataFiles() { return m_launch.ValidateDataFiles(); }
+void CEIPMfcAppDlg::OnClose() { m_launch.Handle(LaunchEvent::CloseMessage); }
 
-bool CEIPMfcAppDlg::EnsureMainProgram(const CString&, const CString&) {
-    // The launch holds the program from its verification to its start; checked alone, it
-    // is let go again at once.
-    CVerifiedProgram program;
-    return m_launch.EnsureMainProgram(program);
+void CEIPMfcAppDlg::OnCancel() { m_launch.Handle(LaunchEvent::Escape); }
+
+void CEIPMfcAppDlg::OnOK() { m_launch.Handle(LaunchEvent::Enter); }
+
+BOOL CEIPMfcAppDlg::OnQueryEndSession() {
+    // Answered at once: a logoff or shutdown never waits for the launcher.
+    m_launch.Handle(LaunchEvent::QueryEndSession);
+    return TRUE;
 }
 
-bool CEIPMfcAppDlg::LaunchMainProgram() { return m_launch.LaunchMainProgram(); }
+void CEIPMfcAppDlg::OnEndSession(BOOL bEnding) {
+    if (bEnding) m_launch.Handle(LaunchEvent::EndSession);
+}
 
-bool CEIPMfcAppDlg::IsUpdatePending() { return m_launch.IsUpdatePending(); }
+LRESULT CEIPMfcAppDlg::OnLaunchEvent(WPARAM wParam, LPARAM) {
+    m_launch.Handle(static_cast<LaunchEvent>(wParam));
+    return 0;
+}
 
-bool CEIPMfcAppDlg::RunUpdater(bool bReportMissing) { return m_launch.RunUpdater(bReportMissing); }
-
-void CEIPMfcAppDlg::OnNMClickServiceLink(NMHDR*, LRESULT* pResult) {
-    m_launch.StartServiceWindow();
-    *pResult = 0;
+LRESULT CEIPMfcAppDlg::OnLaunchProgress(WPARAM wParam, LPARAM lParam) {
+    m_launch.OnProgress(reinterpret_cast<const wchar_t*>(lParam), static_cast<int>(wParam));
+    return 0;
 }
 
 void CEIPMfcAppDlg::CLaunchWindow::ShowContinueLink(bool enabled) {
@@ -66,62 +71,45 @@ void CEIPMfcAppDlg::CLaunchWindow::Hide() { m_dialog.ShowWindow(SW_HIDE); }
 
 void CEIPMfcAppDlg::CLaunchWindow::Show() { m_dialog.ShowWindow(SW_SHOW); }
 
-bool CEIPMfcAppDlg::CLaunchWindow::WaitForDigest(CDigestTask& task, const wchar_t* what) {
-    return m_dialog.WaitShowingProgress(task, what);
+void CEIPMfcAppDlg::CLaunchWindow::Post(LaunchEvent event) {
+    ::PostMessageW(m_dialog.m_hWnd, WM_LAUNCH_EVENT, static_cast<WPARAM>(event), 0);
 }
 
-void CEIPMfcAppDlg::CLaunchWindow::EndModalLoop() {
-    CWinApp* app = AfxGetApp();
-    HWND mainWindow = (app && app->m_pMainWnd) ? app->m_pMainWnd->GetSafeHwnd() : nullptr;
-    ::PostMessageW(mainWindow, WM_QUIT, 0, 0);
+void CEIPMfcAppDlg::CLaunchWindow::PostProgress(const wchar_t* what, int percent) {
+    ::PostMessageW(m_dialog.m_hWnd, WM_LAUNCH_PROGRESS, static_cast<WPARAM>(percent),
+                   reinterpret_cast<LPARAM>(what));
 }
 
-bool CEIPMfcAppDlg::WaitShowingProgress(CDigestTask& task, const wchar_t* what) {
-    CString before;
-    if (CWnd* status = GetDlgItem(IDC_STATIC_STATUS)) status->GetWindowText(before);
-    m_nShownPercent = -1;
-    const DWORD started = GetTickCount();
-    HANDLE done = task.DoneEvent();
-    bool finished = true;
-    while (MsgWaitForMultipleObjects(1, &done, FALSE, kProgressTickMs, QS_ALLINPUT) != WAIT_OBJECT_0) {
-        if (!PumpWaitingMessages()) {
-            finished = false;
-            break;
-        }
-        if (GetTickCount() - started >= kShowProgressAfterMs) ShowProgress(task.Progress(), what);
+void CEIPMfcAppDlg::CLaunchWindow::ShowProgress(const wchar_t* what, int percent) {
+    if (m_dialog.m_nShownPercent < 0) {
+        m_dialog.m_strStatusBeforeProgress.Empty();
+        if (CWnd* status = m_dialog.GetDlgItem(IDC_STATIC_STATUS)) status->GetWindowText(m_dialog.m_strStatusBeforeProgress);
     }
-    // The percentage is over: the next step, or a failure, says what comes now.
-    if (m_nShownPercent >= 0 && ::IsWindow(m_hWnd)) SetStatusText(before);
-    return finished;
-}
-
-bool CEIPMfcAppDlg::PumpWaitingMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return false;
-        }
-        if (!::IsDialogMessageW(m_hWnd, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    return !IsEndRequested() && ::IsWindow(m_hWnd);
-}
-
-void CEIPMfcAppDlg::ShowProgress(const DigestProgress& progress, const wchar_t* what) {
-    const unsigned long long total = progress.total;
-    const int percent = total ? static_cast<int>(progress.done * 100 / total) : 0;
-    if (percent != m_nShownPercent) {
-        m_nShownPercent = percent;
+    if (percent != m_dialog.m_nShownPercent) {
+        m_dialog.m_nShownPercent = percent;
         CString text;
         text.Format(L"正在校验%ls……%d%%", what, percent);
-        SetStatusText(text);
+        m_dialog.SetStatusText(text);
     }
-    if (!::IsWindowVisible(m_hWnd)) {
-        // Seen for the first time while still initialising: where it will stand afterwards.
-        CenterWindow();
-        ShowWindow(SW_SHOW);
-    }
+    if (!m_dialog.IsWindowVisible()) m_dialog.ShowWindow(SW_SHOW);
 }
+
+void CEIPMfcAppDlg::CLaunchWindow::EndProgress() {
+    // The next step, or a failure, says what comes now.
+    if (m_dialog.m_nShownPercent < 0) return;
+    m_dialog.m_nShownPercent = -1;
+    m_dialog.SetStatusText(m_dialog.m_strStatusBeforeProgress);
+}
+
+void CEIPMfcAppDlg::CLaunchWindow::StartPause(DWORD ms) { m_dialog.SetTimer(PAUSE_TIMER, ms); }
+
+void CEIPMfcAppDlg::CLaunchWindow::EndModalLoop(int result) {
+    if (result >= 0) {
+        m_dialog.EndDialog(result);
+        return;
+    }
+    CWinApp* app = AfxGetApp();
+    HWND mainWindow = (app && app->m_pMainWnd) ? app->m_pMainWnd->GetSafeHwnd() : nullptr;
+    ::PostMessageW(mainWindow ? mainWindow : m_dialog.m_hWnd, WM_QUIT, 0, 0);
+}
+

@@ -15,3 +15,15 @@ const CString kPackagePassword = L"73kvd_204519";
 const CString kPackageInfoTable = L"DatFileInfo";
 const CString kPackageDataTable = L"FileDat";
 const CString kUpdaterFile = L"qorupd.exe";
+
+CString LongestInstallationFileName() {
+    CString longest;
+    auto consider = [&longest](const CString& name) {
+        if (name.GetLength() > longest.GetLength()) longest = name;
+    };
+    for (const VerifiedFile& file : kVerifiedFiles) consider(file.name);
+    for (const CString& name : {kAppConfFile, kMainProgramCacheFile, kUpdaterFile, kServiceProgramName + L".exe"}) {
+        consider(name);
+    }
+    return longest;
+}

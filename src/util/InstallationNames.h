@@ -15,3 +15,7 @@ extern const CString kPackagePassword;
 extern const CString kPackageInfoTable;
 extern const CString kPackageDataTable;
 extern const CString kUpdaterFile;
+
+// The longest of the names above that the launcher joins to its folder (its own files, the
+// update request's, the service program's): a folder must leave room for it.
+CString LongestInstallationFileName();

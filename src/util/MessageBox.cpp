@@ -13,8 +13,8 @@ int ShowMessageBox(const CString& text, UINT style, CString title, CWnd* owner) 
     return Normalised(MessageBoxPresenter().Show(nullptr, text, TitleOrDefault(title), style));
 }
 
-int ShowWarningBoxWith(IMessageBoxPresenter& presenter, const CString& text, const CString& title) {
-    return Normalised(presenter.Show(nullptr, text, TitleOrDefault(title), MB_OK | MB_ICONWARNING));
+int ShowMessageBoxWith(IMessageBoxPresenter& presenter, const CString& text, UINT style, const CString& title) {
+    return Normalised(presenter.Show(nullptr, text, TitleOrDefault(title), style));
 }
 
 int ShowWarningBox(const CString& text, const CString& title, CWnd* owner) {

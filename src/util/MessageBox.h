@@ -11,5 +11,5 @@ int ShowMessageBox(const CString& text, UINT style, CString title, CWnd* owner);
 int ShowWarningBox(const CString& text, const CString& title, CWnd* owner);    // OK
 int ShowOkCancelBox(const CString& text, const CString& title, CWnd* owner);   // OK, Cancel
 int ShowYesNoBox(const CString& text, const CString& title, CWnd* owner);      // Yes, No
-// A warning box without owner through a given presenter.
-int ShowWarningBoxWith(IMessageBoxPresenter& presenter, const CString& text, const CString& title);
+// A box without owner, in the given style, through a given presenter.
+int ShowMessageBoxWith(IMessageBoxPresenter& presenter, const CString& text, UINT style, const CString& title);

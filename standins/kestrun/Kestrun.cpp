@@ -6,6 +6,8 @@
 //                  (no file or no number left: 0);
 //   kestrun.child  when present, a child process is started (it stays in the same job),
 //                  writes its pid to kestrun.child.pid and sleeps a minute;
+//   kestrun.firstchild  the same child, started at the program's very first instruction (a
+//                  TLS callback, before any code of the program's own start-up);
 //   kestrun.hold   when present, the run does not end until the file has been deleted.
 #include <cstdlib>
 #include <cwchar>
@@ -56,7 +58,28 @@ void StartChild(const std::wstring& folder) {
     }
 }
 
+// Runs in the loader, before the C runtime's start-up: the first code of ours in the process.
+void NTAPI OnFirstInstruction(PVOID, DWORD reason, PVOID) {
+    if (reason != DLL_PROCESS_ATTACH) return;
+    const wchar_t* raw = GetCommandLineW();
+    if (raw && wcsstr(raw, kChildSwitch)) return;
+    wchar_t self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self, length);
+    folder.erase(folder.find_last_of(L'\\'));
+    if (GetFileAttributesW((folder + L"\\kestrun.firstchild").c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    std::wstring commandLine = std::wstring(L"\"") + self + L"\" " + kChildSwitch;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    UniqueProcessInformation pi;
+    CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi.put());
+}
+
 }  // namespace
+
+// The program's TLS directory lists this callback (the C runtime's TLS support collects the
+// .CRT$XL* entries).
+extern "C" __attribute__((section(".CRT$XLB"), used)) PIMAGE_TLS_CALLBACK kestrunFirstInstruction = OnFirstInstruction;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const long long start = NowMillisecondsSince1970();

@@ -42,8 +42,9 @@ Installation InstalledComponent(const std::wstring& folder) {
 }
 
 bool LoadInstalledComponent(CRuntimeComponent& holder) {
-    const LaunchOutcome outcome = holder.Load(InstalledComponent(g_strAppDir.Str()));
-    PresentOutcome(outcome, g_strAppDir);
+    const Installation installation = InstalledComponent(g_strAppDir.Str());
+    const LaunchOutcome outcome = OutcomeOf(holder.Load(installation));
+    COutcomePresenter(installation, g_strWebsiteUrl, MessageBoxPresenter(), WebPagePresenter()).Present(outcome);
     return outcome.ok();
 }
 

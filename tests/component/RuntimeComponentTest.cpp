@@ -175,7 +175,7 @@ TEST_P(ComponentLoad, FileThatIsNotTheShippedOneIsNeverLoaded) {
     Installation where = InstalledComponent(dir.path());
     where.fixed.Set(kComponentApiFile, L"00000000000000000000000000000000");
     CRuntimeComponent holder;
-    EXPECT_EQ(LaunchStatus::ComponentNotShipped, holder.Load(where).status);
+    EXPECT_EQ(ComponentLoadStatus::NotShipped, holder.Load(where).status);
     EXPECT_TRUE(holder.FailedVerification());
     ExpectEmptyAfterFailure(holder);
 

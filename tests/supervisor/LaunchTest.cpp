@@ -1,7 +1,8 @@
-// The launch without a window: verification, extraction, the main program's run in its
-// job and the action on its exit code. The real stand-in main program runs from a
-// temporary installation folder, the component is a fake that copies the stand-in, the
-// window is a recorder, and boxes and pages are recorded.
+// The launch without a window: the start sequence, verification, extraction, the main
+// program's run in its job and the action on its exit code, driven through its events as
+// the dialog would. The real stand-in main program runs from a temporary installation
+// folder, the component is a fake that copies the stand-in, the window is a recorder that
+// carries the launch's posted events on the test's thread, and boxes and pages are recorded.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +14,7 @@
 #include "support/TestSupport.h"
 #include "supervisor/Launch.h"
 #include "supervisor/MainCommandLine.h"
+#include "util/VerifiedFiles.h"
 #include "util/DigestCodec.h"
 #include "util/FileDigest.h"
 
@@ -60,14 +62,26 @@ protected:
         m_standIn = ProgramDirectory() + L"\\Kestrun.exe";
         ASSERT_TRUE(Exists(m_standIn)) << "Kestrun.exe is built beside the tests";
         m_component.source = m_standIn;
+        // The data files the start sequence checks first: a package and the shipped component files.
+        ASSERT_TRUE(WriteBytes(File(L"Kestpak.da"), "package bytes"));
+        for (const VerifiedFile& file : kVerifiedFiles) {
+            if (file.role != FileRole::Component) continue;
+            ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\" + file.name).c_str(), File(file.name).c_str(), FALSE));
+        }
         RecordProgramDigest(GetFileMd5(m_standIn.c_str()));
     }
     LaunchSettings Settings(IPackageExtractor* component) const { return SettingsFor(m_dir.path(), component); }
-    bool Launch() { return m_launch.LaunchMainProgram(); }
+    // From the start (or, after a failed attempt, through the continue link) until the launch
+    // ends or waits for the user; true when it did not end.
+    bool Launch() {
+        EXPECT_TRUE(RunUntilSettled(m_launch, m_window)) << "still in " << ToUtf8(NameOf(m_launch.State()));
+        return m_launch.State() != LaunchState::Ended;
+    }
 
     void RecordProgramDigest(const CString& digest, const std::string& extra = std::string()) {
-        ASSERT_TRUE(WriteBytes(File(L"AppConf.ini"), "[Files]\r\nApexm5=" + ToUtf8(EncodeDigestText(digest)) +
-                                                         "\r\n" + extra));
+        ASSERT_TRUE(WriteBytes(File(L"AppConf.ini"),
+                               "[Files]\r\nApdbm5=" + ToUtf8(EncodeDigestText(GetFileMd5(File(L"Kestpak.da").c_str()))) +
+                                   "\r\nApexm5=" + ToUtf8(EncodeDigestText(digest)) + "\r\n" + extra));
     }
     void InstallProgram(const wchar_t* name) { ASSERT_TRUE(CopyFileW(m_standIn.c_str(), File(name).c_str(), FALSE)); }
     std::wstring File(const wchar_t* name) const { return m_dir.file(name); }
@@ -141,7 +155,9 @@ TEST_F(LaunchTest, TamperedOrMissingProgramIsExtractedAgainSilently) {
     // Missing altogether: extracted at once (by the next launcher: this one has finished).
     ASSERT_TRUE(DeleteFileW(File(L"kstcache").c_str()));
     RecordingWindow window;
-    EXPECT_FALSE(CLaunch(Settings(&m_component), window).LaunchMainProgram());
+    CLaunch next(Settings(&m_component), window);
+    ASSERT_TRUE(RunUntilSettled(next, window));
+    EXPECT_EQ(LaunchState::Ended, next.State());
     EXPECT_TRUE(m_boxes.boxes.empty());
     EXPECT_EQ(2, m_component.calls);
     EXPECT_EQ(2u, Runs().size());
@@ -240,14 +256,18 @@ TEST_F(LaunchTest, ChildLeftRunningByTheProgramEndsWithTheJob) {
     EXPECT_TRUE(m_window.ended);
 }
 
-TEST_F(LaunchTest, WithoutTheRuntimeNothingHappens) {
+TEST_F(LaunchTest, WithoutTheRuntimeTheStartSequenceStopsAndSaysSo) {
     RecordingWindow window;
     CLaunch launch(Settings(nullptr), window);
     InstallProgram(L"kstcache");
-    EXPECT_TRUE(launch.LaunchMainProgram());
+    ASSERT_TRUE(RunUntilSettled(launch, window));
+    EXPECT_EQ(LaunchState::Stopped, launch.State());
     ASSERT_EQ(1u, m_boxes.boxes.size());
-    EXPECT_EQ(L"加载软件提示", m_boxes.boxes[0].title);
-    EXPECT_EQ(L"软件启动失败！\n软件运行库未成功加载。", m_boxes.boxes[0].text);
+    EXPECT_EQ(L"初始化提示", m_boxes.boxes[0].title);
+    EXPECT_EQ(L"运行库加载失败，请尝试重启软件...", m_boxes.boxes[0].text);
+    EXPECT_EQ(L"运行库加载失败，请尝试重启软件...", window.status);
+    EXPECT_TRUE(window.visible);
+    EXPECT_FALSE(window.linkShown);
     EXPECT_TRUE(Exists(File(L"kstcache")));
     EXPECT_TRUE(Runs().empty());
 }
@@ -260,27 +280,60 @@ TEST_F(LaunchTest, ARequestWhileALaunchIsUnderWayIsRefused) {
     std::vector<LaunchState> seen;
     m_boxes.onShow = [&](const RecordingMessageBoxes::Box&) {
         seen.push_back(m_launch.State());
-        EXPECT_TRUE(Launch()) << "refused";
+        EXPECT_FALSE(m_launch.Handle(LaunchEvent::ContinueLink)) << "accepted";
         EXPECT_FALSE(m_window.linkEnabled);
     };
     EXPECT_TRUE(Launch());
-    EXPECT_EQ(LaunchState::Idle, m_launch.State());
+    EXPECT_EQ(LaunchState::Failed, m_launch.State());
     EXPECT_TRUE(m_window.linkEnabled);
 
     InstallProgram(L"Kestrun.exe");
     RecordProgramDigest(GetFileMd5(m_standIn.c_str()));
     m_window.onHide = [&] {
         seen.push_back(m_launch.State());
-        EXPECT_TRUE(Launch()) << "refused";
+        EXPECT_FALSE(m_launch.Handle(LaunchEvent::ContinueLink)) << "accepted";
     };
     EXPECT_FALSE(Launch());
-    EXPECT_EQ((std::vector<LaunchState>{LaunchState::Verifying, LaunchState::Running}), seen);
+    EXPECT_EQ((std::vector<LaunchState>{LaunchState::ReportingFailure, LaunchState::Running}), seen);
     EXPECT_EQ(1u, m_boxes.boxes.size());
     EXPECT_EQ(1u, Runs().size());
     EXPECT_TRUE(m_window.ended);
-    EXPECT_EQ(LaunchState::Finishing, m_launch.State());
-    EXPECT_TRUE(Launch()) << "nothing starts once the launcher is finishing";
+    EXPECT_FALSE(m_launch.Handle(LaunchEvent::ContinueLink)) << "nothing starts once the launcher has ended";
     EXPECT_EQ(1u, Runs().size());
+}
+
+TEST_F(LaunchTest, WhatTheChecksReportWhileTheCloseQuestionIsUpWaitsForTheAnswer) {
+    // The question's box runs its own message loop, which carries on what the workers post:
+    // here the checks end meanwhile. OK then starts nothing; Cancel lets the launch go on.
+    InstallProgram(L"kstcache");
+    for (int answer : {IDOK, IDCANCEL}) {
+        RecordingWindow window;
+        CLaunch launch(Settings(&m_component), window);
+        ASSERT_TRUE(launch.Handle(LaunchEvent::Start));
+        ASSERT_EQ(LaunchState::CheckingFiles, launch.State());
+        m_boxes.Answer(answer);
+        bool asked = false;
+        m_boxes.onShow = [&](const RecordingMessageBoxes::Box&) {
+            if (asked) return;
+            asked = true;
+            EXPECT_EQ(LaunchState::ConfirmingClose, launch.State());
+            // The box stays up until the checks are back and a moment more.
+            window.Pump(launch, [] { return false; }, 1500);
+            EXPECT_EQ(LaunchState::ConfirmingClose, launch.State());
+        };
+        ASSERT_TRUE(launch.Handle(LaunchEvent::CloseButton));
+        ASSERT_TRUE(window.Pump(launch, [&] { return window.ended || launch.State() == LaunchState::Failed; }));
+        if (answer == IDOK) {
+            EXPECT_EQ(IDCANCEL, window.endResult) << "ended as the dialog's own close";
+            EXPECT_TRUE(Runs().empty());
+        } else {
+            EXPECT_EQ(-1, window.endResult) << "a normal end";
+            EXPECT_EQ(1u, Runs().size());
+        }
+        EXPECT_EQ(L"确定关闭软件吗？", m_boxes.boxes.back().text);
+        EXPECT_EQ(L"退出软件提示", m_boxes.boxes.back().title);
+        m_boxes.onShow = nullptr;
+    }
 }
 
 }  // namespace

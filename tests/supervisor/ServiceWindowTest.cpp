@@ -95,9 +95,15 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(IsProcessRunning(L"Sevra.exe")) << "a service window from elsewhere is running";
     }
-    // What a click on the service link does, as the launch presents it.
-    bool Start() { return CLaunch(SettingsFor(dir.path()), window).StartServiceWindow(); }
-    RecordingWindow window;
+    // What a click on the service link does, its outcome shown as the launch shows it.
+    bool Start() {
+        const LaunchSettings settings = SettingsFor(dir.path());
+        const LaunchOutcome outcome =
+            StartServiceWindow(settings.installation.folder, settings.serverAddress, settings.serverPort);
+        COutcomePresenter(settings.installation, CString(), boxes, pages).Present(outcome);
+        return outcome.ok();
+    }
+    RecordingWebPages pages;
     void TearDown() override {
         WriteBytes(dir.file(L"sevra.stop"), "");
         for (int i = 0; i < 100 && IsProcessRunning(L"Sevra.exe"); ++i) Sleep(50);

@@ -202,12 +202,16 @@ protected:
     void InstallUpdater() {
         ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"\\qorupd.exe").c_str(), updater.c_str(), FALSE));
     }
-    // The hand-off as the launch makes it after the main program's run.
-    bool Start(bool report = true) { return CLaunch(SettingsFor(dir.path()), window).RunUpdater(report); }
-    RecordingWindow window;
+    // The hand-off as the launch makes it after the main program's run, its outcome shown.
+    bool Start() {
+        const LaunchOutcome outcome = StartUpdater(dir.path().c_str());
+        COutcomePresenter(SettingsFor(dir.path()).installation, CString(), boxes, pages).Present(outcome);
+        return outcome.ok();
+    }
+    RecordingWebPages pages;
 };
 
-TEST_F(UpdaterStart, MissingUpdaterIsReportedOnlyWhenAsked) {
+TEST_F(UpdaterStart, MissingUpdaterIsReported) {
     ASSERT_TRUE(WriteBytes(marker, Marker("6")));
     // No updater at all, then a folder of its name (which the shell would open in a
     // file window): neither is an updater that can start.
@@ -217,10 +221,7 @@ TEST_F(UpdaterStart, MissingUpdaterIsReportedOnlyWhenAsked) {
             ASSERT_TRUE(MakeFolder(updater));
         }
         boxes.boxes.clear();
-        EXPECT_FALSE(Start(false));
-        EXPECT_TRUE(boxes.boxes.empty());
-
-        EXPECT_FALSE(Start(true));
+        EXPECT_FALSE(Start());
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].title, kUpdaterTitle);
         EXPECT_EQ(boxes.boxes[0].text, L"升级程序加载失败！\n文件丢失。");
@@ -277,7 +278,7 @@ TEST_F(UpdaterStart, AMarkerThatCannotBeRemovedDoesNotStopTheHandOff) {
 TEST_F(UpdaterStart, AnUpdaterThatCannotStartIsReportedAndTheMarkerKept) {
     ASSERT_TRUE(WriteBytes(updater, "this is not a program"));
     ASSERT_TRUE(WriteBytes(marker, Marker("6")));
-    EXPECT_FALSE(Start(false)) << "a failed start is reported whatever the flag says";
+    EXPECT_FALSE(Start());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, kUpdaterTitle);
     const std::wstring prefix = L"升级程序加载失败！\n";

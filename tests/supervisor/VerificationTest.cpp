@@ -40,6 +40,24 @@ const FileMessages kFileMessages[] = {
     {L"Kestrun.exe", L"加载软件提示", L"软件加载失败，未找到加载文件，请重试。", L"软件加载提示", kDamaged},
 };
 
+// Keeps the verified program held, as it stays until its process exists, and counts the
+// starts and the starts taken back.
+class HoldingStart : public ISuspendedStart {
+public:
+    LaunchOutcome StartSuspended(CVerifiedProgram& program) override {
+        ++starts;
+        held = std::move(program);
+        return LaunchOutcome::Of(LaunchStatus::Ok);
+    }
+    void Discard() override {
+        ++discards;
+        held = CVerifiedProgram();
+    }
+    CVerifiedProgram held;
+    int starts = 0;
+    int discards = 0;
+};
+
 class VerificationTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -73,13 +91,13 @@ protected:
             // The package's copy: none written, or not the recorded program.
             const std::wstring wrong = m_dir.file(L"wrong.bin");
             EXPECT_TRUE(WriteBytes(wrong, "not the recorded program"));
-            CVerifiedProgram program;
-            return PrepareMainProgram(m_context, CopyingExtraction(missing ? L"" : wrong), program);
+            HoldingStart start;
+            return PrepareMainProgram(m_context, CopyingExtraction(missing ? L"" : wrong), start);
         }
         const std::wstring path = m_dir.file(file.name);
         EXPECT_TRUE(missing ? DeleteFileW(path.c_str()) != FALSE : WriteBytes(path, ReadBytes(path) + "x"));
         // A component file is looked for before the component is loaded.
-        if (missing && file.role == FileRole::Component) return CRuntimeComponent().Load(m_context.installation);
+        if (missing && file.role == FileRole::Component) return OutcomeOf(CRuntimeComponent().Load(m_context.installation));
         return VerifyDataFiles(m_context);
     }
 
@@ -157,14 +175,11 @@ TEST_F(VerificationTest, EachFailureHasItsOwnMessage) {
          L"软件加载失败！\n软件安装文件夹的名称含有运行组件无法识别的字符。\n"
          L"请将软件安装到名称只含中文、英文字母和数字的文件夹中。"},
         // The component's text: internals are never shown, an empty text asks to retry.
-        {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"no such table: FileDat"), L"软件加载提示",
-         L"软件加载失败！\n文件加载出错。"},
-        {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"file is not a database (sql)"), L"软件加载提示",
-         L"软件加载失败！\n文件加载出错。"},
-        {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"bad 73kvd_204519"), L"软件加载提示",
-         L"软件加载失败！\n文件加载出错。"},
-        {LaunchOutcome::Of(LaunchStatus::ExtractionFailed), L"加载软件提示", L"软件加载失败！\n请重试。"},
-        {LaunchOutcome::Of(LaunchStatus::ExtractionFailed, 0, L"disk full"), L"软件加载提示", L"软件加载失败！\ndisk full"},
+        {ExtractionFailure(L"no such table: FileDat"), L"软件加载提示", L"软件加载失败！\n文件加载出错。"},
+        {ExtractionFailure(L"file is not a database (sql)"), L"软件加载提示", L"软件加载失败！\n文件加载出错。"},
+        {ExtractionFailure(L"bad 73kvd_204519"), L"软件加载提示", L"软件加载失败！\n文件加载出错。"},
+        {ExtractionFailure(L""), L"加载软件提示", L"软件加载失败！\n请重试。"},
+        {ExtractionFailure(L"disk full"), L"软件加载提示", L"软件加载失败！\ndisk full"},
         // System and exception texts keep the installation's paths out.
         {LaunchOutcome::Of(LaunchStatus::Exception, 0, dir + L"\\x: bad"), L"软件加载提示",
          L"加载失败！\n原因：文件或路径错误。"},
@@ -180,40 +195,39 @@ TEST_F(VerificationTest, EachFailureHasItsOwnMessage) {
 TEST_F(VerificationTest, PresentProgramNeedsItsRecordedDigestAndAnExtractedOneToo) {
     ASSERT_TRUE(CopyFileW(m_standIn.c_str(), m_dir.file(L"Kestrun.exe").c_str(), FALSE));
     ASSERT_TRUE(WriteBytes(m_dir.file(L"AppConf.ini"), "Apdbm5=x\n"));
-    CVerifiedProgram program;
-    EXPECT_EQ(LaunchStatus::DigestUnrecorded,
-              PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
+    HoldingStart start;
+    EXPECT_EQ(LaunchStatus::DigestUnrecorded, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), start).status);
     EXPECT_EQ(0, m_extractions);
     // Missing: extracted at once, but what was extracted cannot be checked either.
     ASSERT_TRUE(DeleteFileW(m_dir.file(L"Kestrun.exe").c_str()));
-    EXPECT_EQ(LaunchStatus::DigestUnrecorded,
-              PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
+    EXPECT_EQ(LaunchStatus::DigestUnrecorded, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), start).status);
     EXPECT_EQ(1, m_extractions);
-    EXPECT_FALSE(program.file);
+    EXPECT_EQ(0, start.starts);
 }
 
 TEST_F(VerificationTest, ExtractionThatWritesTheWrongBytesIsCaughtBeforeAnythingStarts) {
     ASSERT_TRUE(WriteBytes(m_dir.file(L"kstcache"), "tampered"));
     const std::wstring wrong = m_dir.file(L"wrong.bin");
     ASSERT_TRUE(WriteBytes(wrong, "not the recorded program either"));
-    CVerifiedProgram program;
-    EXPECT_EQ(LaunchStatus::ExtractedProgramDiffers,
-              PrepareMainProgram(m_context, CopyingExtraction(wrong), program).status);
+    HoldingStart start;
+    EXPECT_EQ(LaunchStatus::ExtractedProgramDiffers, PrepareMainProgram(m_context, CopyingExtraction(wrong), start).status);
     EXPECT_EQ(1, m_extractions);
-    EXPECT_FALSE(program.file);
+    // Created while its digest ran, perhaps, but taken back unstarted.
+    EXPECT_EQ(start.starts, start.discards);
+    EXPECT_FALSE(start.held.file);
 
-    // The right bytes pass and come back held.
-    EXPECT_EQ(LaunchStatus::Ok, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
-    EXPECT_TRUE(program.file);
-    EXPECT_EQ(CString(m_dir.file(L"Kestrun.exe").c_str()), program.path);
+    // The right bytes pass and are started, held until then.
+    EXPECT_EQ(LaunchStatus::Ok, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), start).status);
+    EXPECT_EQ(start.starts, start.discards + 1);
+    EXPECT_TRUE(start.held.file);
+    EXPECT_EQ(CString(m_dir.file(L"Kestrun.exe").c_str()), start.held.path);
 }
 
 TEST_F(VerificationTest, FolderTheComponentCannotBeGivenIsNeverExtractedInto) {
     // No exact narrow form and no short form: here a folder that is not there at all.
     m_context.installation.folder = m_dir.file(L"\xC124\xCE58").c_str();
-    CVerifiedProgram program;
-    EXPECT_EQ(LaunchStatus::FolderNameUnreadable,
-              PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
+    HoldingStart start;
+    EXPECT_EQ(LaunchStatus::FolderNameUnreadable, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), start).status);
     EXPECT_EQ(0, m_extractions);
 }
 
@@ -221,8 +235,8 @@ TEST_F(VerificationTest, VerifiedProgramCannotBeChangedUntilItHasStarted) {
     ASSERT_TRUE(CopyFileW(m_standIn.c_str(), m_dir.file(L"kstcache").c_str(), FALSE));
     const std::wstring other = m_dir.file(L"other.exe");
     ASSERT_TRUE(WriteBytes(other, "someone else's program"));
-    CVerifiedProgram program;
-    ASSERT_EQ(LaunchStatus::Ok, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), program).status);
+    HoldingStart start;
+    ASSERT_EQ(LaunchStatus::Ok, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), start).status);
     EXPECT_EQ(0, m_extractions);
 
     // Other processes try to write, replace and rename the file: all refused.
@@ -233,10 +247,18 @@ TEST_F(VerificationTest, VerifiedProgramCannotBeChangedUntilItHasStarted) {
     EXPECT_EQ(ReadBytes(m_standIn), ReadBytes(target));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(m_dir.file(L"moved.exe").c_str()));
 
+    start.Discard();
+
+    // Started for real: suspended, the file let go, the bytes mapped; then run.
     CMainProgramRun run;
-    ASSERT_TRUE(run.Start(program, BuildMainCommandLine(program.path, m_context.installation.folder, g_strServerAddress, g_strServerPort)).ok());
-    EXPECT_FALSE(program.file) << "let go once started";
-    EXPECT_EQ(0u, run.WaitForExit());
+    run.SetCommandLine(BuildMainCommandLine(target.c_str(), m_context.installation.folder, g_strServerAddress, g_strServerPort));
+    ASSERT_EQ(LaunchStatus::Ok, PrepareMainProgram(m_context, CopyingExtraction(m_standIn), run).status);
+    RunAndWait(L"cmd /c copy /y \"" + other + L"\" \"" + target + L"\"");
+    EXPECT_EQ(ReadBytes(m_standIn), ReadBytes(target));
+    run.Resume();
+    DWORD exitCode = 1;
+    ASSERT_TRUE(run.WaitForExit(nullptr, exitCode));
+    EXPECT_EQ(0u, exitCode);
     const std::string log = ReadBytes(m_dir.file(L"kestrun.log"));
     EXPECT_NE(std::string::npos, log.find(" exit=0 ")) << "the verified stand-in ran: " << log;
 }
