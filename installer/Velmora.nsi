@@ -1,10 +1,12 @@
 ; The Velmora installer, built by scripts/lib/release.sh (velmora_make_installer) with makensis:
 ;
-;   makensis -DVERSION=<a.b.c.d> -DFILES=<list.nsh> -DOUTFILE=<setup.exe> [-DSIGN=<command>] Velmora.nsi
+;   makensis -DVERSION=<a.b.c.d> -DFILES=<list.nsh> -DOUTFILE=<setup.exe> Velmora.nsi
 ;
 ; FILES defines the macros VelmoraInstallFiles and VelmoraUninstallFiles for the files of one
-; installation folder (the one mkinstall.exe writes). SIGN, when given, signs the uninstaller
-; before it is packed into the installer.
+; installation folder (the one mkinstall.exe writes). For a signed uninstaller, two passes:
+; -DUNINSTALLER_OUT=<file> writes the uninstaller to that file (the installer of this pass,
+; which holds none of the installation's files, is of no use); once the file is signed,
+; -DUNINSTALLER_IN=<file> builds the installer around it.
 ;
 ; Installs for the current user only, without elevation, into %LOCALAPPDATA%\Programs\Velmora:
 ; a folder the user can write, as the launcher must (it renames the main program's file and
@@ -49,8 +51,10 @@ VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "LegalCopyright" "© ${PRODUCT}"
 
-!ifdef SIGN
-  !uninstfinalize '${SIGN} "%1"'
+!ifdef UNINSTALLER_OUT
+  !uninstfinalize 'cp -- "%1" "${UNINSTALLER_OUT}"'
+!else ifdef UNINSTALLER_IN
+  !uninstfinalize 'cp -- "${UNINSTALLER_IN}" "%1"'
 !endif
 
 !include "${FILES}"
@@ -65,7 +69,9 @@ FunctionEnd
 
 Section "Install"
   SetOutPath "$INSTDIR"
-  !insertmacro VelmoraInstallFiles
+  !ifndef UNINSTALLER_OUT
+    !insertmacro VelmoraInstallFiles
+  !endif
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Velmora.exe"
 

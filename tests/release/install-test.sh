@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # A release as scripts/release packs it (with a throwaway certificate), installed under Wine
-# as a user would: the checksums hold, every signed file verifies against the test CA, a
-# silent install puts the installation under %LOCALAPPDATA%\Programs\Velmora with a
-# Start-menu shortcut and a per-user uninstaller entry, the installed (signed) launcher runs
-# the stand-in main program to a normal end, and the entry's QuietUninstallString removes
-# the folder, the shortcut and the entry, and nothing outside the folder.
+# as a user would: the checksums hold, every signed file verifies against the test CA, the
+# password is in no program's environment nor in the output, a silent install puts the
+# installation under %LOCALAPPDATA%\Programs\Velmora with a Start-menu shortcut and a
+# per-user uninstaller entry, the installed (signed) launcher runs the stand-in main program
+# to a normal end, and the entry's QuietUninstallString removes the folder, the shortcut and
+# the entry, and nothing outside the folder.
 #   install-test.sh <build folder>      (the build's Wine server and display already up)
 set -euo pipefail
 build="$1"
@@ -25,13 +26,21 @@ run_log="$local_app/Velmora/launcher.log"
 work="$build/release-tests/install"
 rm -rf "$work" "$installed" "$shortcut"
 wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
-mkdir -p "$work"
+mkdir -p "$work/shim" "$work/environments"
 make_test_certificate "$work/cert"
+password="$VELMORA_SIGN_PASSWORD"   # the release takes it out of the environment
 
 # --- the release --------------------------------------------------------------------------
+# In front of the programs the release starts (Wine also for the programs it runs): each
+# notes its environment.
+for name in makensis wine osslsigncode; do
+    printf '#!/bin/sh\nenv > "%s/%s.$$"\nexec "%s" "$@"\n' "$work/environments" "$name" "$(command -v "$name")" \
+        > "$work/shim/$name"
+    chmod +x "$work/shim/$name"
+done
 version="$(velmora_build_version "$build")"
 dist="$work/dist"
-velmora_release_package "$build/bin" "$dist" "$version" > "$work/package.log" 2>&1 ||
+PATH="$work/shim:$PATH" velmora_release_package "$build/bin" "$dist" "$version" > "$work/package.log" 2>&1 ||
     { cat "$work/package.log"; fail "the release could not be packed"; finish; }
 setup="$dist/Velmora-$version-setup.exe"
 if (cd "$dist" && sha256sum --quiet -c SHA256SUMS); then pass "SHA256SUMS holds"; else fail "SHA256SUMS"; fi
@@ -39,6 +48,14 @@ if (cd "$dist" && sha256sum --quiet -c SHA256SUMS); then pass "SHA256SUMS holds"
 for file in "Velmora-$version/Velmora.exe" "Velmora-$version/mkinstall.exe" "Velmora-$version-setup.exe"; do
     signed_by_test_ca "$dist/$file" && pass "$file verifies" || fail "$file does not verify"
 done
+for name in makensis wine osslsigncode; do
+    compgen -G "$work/environments/$name.*" >/dev/null || fail "the release did not run $name"
+done
+if grep -rqF -- "$password" "$work/environments" "$work/package.log"; then
+    fail "the password was in: $(grep -rlF -- "$password" "$work/environments" "$work/package.log" | tr "\n" " ")"
+else
+    pass "the password was in no program's environment and not in the output"
+fi
 
 # --- install ------------------------------------------------------------------------------
 if wine "$setup" /S; then pass "silent install"; else fail "the installer failed"; fi
