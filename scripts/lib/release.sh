@@ -10,9 +10,63 @@
 #                          launcher, signed like it
 #   UNSIGNED.txt           only when no certificate was given
 #   SHA256SUMS             of every other file, for sha256sum -c in <dist>
-# Signing: scripts/lib/sign, which reads the certificate from the environment.
+# Signing: scripts/lib/sign, which reads the certificate from the environment; the password
+# only through velmora_sign (below).
 
-VELMORA_RELEASE_LIB="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# With the shell's own means: scripts/release sources this before the signing password is
+# out of the environment.
+case "${BASH_SOURCE[0]}" in
+    */*) VELMORA_RELEASE_LIB="$(cd "${BASH_SOURCE[0]%/*}" && pwd)" ;;
+    *) VELMORA_RELEASE_LIB="$PWD" ;;
+esac
+
+# --- The signing password -------------------------------------------------------------
+# VELMORA_SIGN_PASSWORD reaches the signing step and nothing else. Every program inherits
+# its parent's environment, and a program's environment can be read by other processes of
+# the user (/proc/<pid>/environ) for as long as it runs: held in the environment, the
+# password would reach cmake, the compilers, makensis, Wine and whatever they start.
+
+# Moves the password out of the environment (or, in an instance started by
+# velmora_sign_password_pass_on, out of its pipe) into a variable of this shell alone, for
+# velmora_sign. Call it before this shell starts any program; calling it again keeps what it
+# holds.
+velmora_sign_password_hold() {
+    if [ -n "${VELMORA_SIGN_PASSWORD_FD:-}" ]; then
+        unset velmora_sign_password
+        IFS= read -r -d '' velmora_sign_password <&"$VELMORA_SIGN_PASSWORD_FD" || true
+        exec {VELMORA_SIGN_PASSWORD_FD}<&-
+        unset VELMORA_SIGN_PASSWORD_FD
+    elif [ -n "${VELMORA_SIGN_PASSWORD+set}" ]; then
+        unset velmora_sign_password   # never exported, whatever it was before
+        velmora_sign_password="$VELMORA_SIGN_PASSWORD"
+    fi
+    unset VELMORA_SIGN_PASSWORD
+}
+
+# Before this script may run itself again in place (exec, as velmora_i386_reenter does): the
+# password crosses to the new instance through a pipe, whose end only the new instance reads
+# (velmora_sign_password_hold). When no exec followed, velmora_sign_password_withdraw closes
+# the pipe, so that no child inherits it.
+velmora_sign_password_pass_on() {
+    [ -n "${velmora_sign_password+set}" ] || return 0
+    exec {VELMORA_SIGN_PASSWORD_FD}< <(printf '%s' "$velmora_sign_password")
+    export VELMORA_SIGN_PASSWORD_FD
+}
+
+velmora_sign_password_withdraw() {
+    [ -n "${VELMORA_SIGN_PASSWORD_FD:-}" ] || return 0
+    exec {VELMORA_SIGN_PASSWORD_FD}<&-
+    unset VELMORA_SIGN_PASSWORD_FD
+}
+
+# The signing step (scripts/lib/sign): the one program that is given the password.
+velmora_sign() {   # FILE...
+    if [ -n "${velmora_sign_password+set}" ]; then
+        VELMORA_SIGN_PASSWORD="$velmora_sign_password" "$VELMORA_RELEASE_LIB/sign" "$@"
+    else
+        "$VELMORA_RELEASE_LIB/sign" "$@"
+    fi
+}
 
 # The version of the build in <build dir>: the CMake project version.
 velmora_build_version() {   # <build dir>
@@ -43,13 +97,22 @@ velmora_installer_file_list() {   # <installation folder>
 # Wraps an installation folder into an installer; its uninstaller is signed on the way when a
 # certificate is given. The installer itself is left for the caller to sign.
 velmora_make_installer() {   # <installation folder> <version> <output .exe>
-    local dir="$1" version="$2" out="$3" list status=0
-    list="$(mktemp "${TMPDIR:-/tmp}/velmora-files.XXXXXX.nsh")"
-    velmora_installer_file_list "$dir" > "$list" || { rm -f "$list"; return 1; }
-    local args=(-V2 -WX "-DVERSION=$version" "-DFILES=$list" "-DOUTFILE=$out")
-    if [ -n "${VELMORA_SIGN_PKCS12:-}" ]; then args+=("-DSIGN=$VELMORA_RELEASE_LIB/sign"); fi
-    makensis "${args[@]}" "$VELMORA_RELEASE_LIB/../../installer/Velmora.nsi" || status=$?
-    rm -f "$list"
+    local dir="$1" version="$2" out="$3" work status=0
+    local script="$VELMORA_RELEASE_LIB/../../installer/Velmora.nsi"
+    work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-installer.XXXXXX")"
+    velmora_installer_file_list "$dir" > "$work/files.nsh" || { rm -rf "$work"; return 1; }
+    local args=(-V2 -WX "-DVERSION=$version" "-DFILES=$work/files.nsh")
+    if [ -n "${VELMORA_SIGN_PKCS12:-}" ]; then
+        # makensis would sign the uninstaller through a command of its own, and so hold the
+        # password: a first pass writes the uninstaller alone, it is signed here, and the
+        # installer takes the signed file.
+        makensis "${args[@]}" "-DOUTFILE=$work/first-pass.exe" "-DUNINSTALLER_OUT=$work/uninstall.exe" "$script" &&
+            velmora_sign "$work/uninstall.exe" &&
+            makensis "${args[@]}" "-DOUTFILE=$out" "-DUNINSTALLER_IN=$work/uninstall.exe" "$script" || status=$?
+    else
+        makensis "${args[@]}" "-DOUTFILE=$out" "$script" || status=$?
+    fi
+    rm -rf "$work"
     return "$status"
 }
 
@@ -87,16 +150,18 @@ velmora_take_installation() {   # <builder folder> <vendor's installation folder
 
 # Writes the release of the build whose binaries are in <bin> into <dist> (replacing it). The
 # installer wraps the vendor's installation folder when one is given, else a demo
-# installation around the stand-in programs.
+# installation around the stand-in programs. Takes the signing password out of the caller's
+# environment (velmora_sign_password_hold).
 velmora_release_package() {   # <bin> <dist> <version> [<vendor's installation folder>]
     local bin="$1" dist="$2" version="$3" vendor="${4:-}"
+    velmora_sign_password_hold
     local name="Velmora-$version"
     local builder="$dist/$name" work
     rm -rf "$dist"
     mkdir -p "$builder" "$dist/$name-symbols" &&
         cp "$bin/Velmora.exe" "$bin/mkinstall.exe" "$bin/CsBrevinLab.dll" "$bin/CsBrevinApi.dll" "$builder/" &&
         cp "$bin/Velmora.exe.debug" "$dist/$name-symbols/" &&
-        "$VELMORA_RELEASE_LIB/sign" "$builder/Velmora.exe" "$builder/mkinstall.exe" || return 1
+        velmora_sign "$builder/Velmora.exe" "$builder/mkinstall.exe" || return 1
 
     work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-release.XXXXXX")"
     if [ -n "$vendor" ]; then
@@ -105,7 +170,7 @@ velmora_release_package() {   # <bin> <dist> <version> [<vendor's installation f
         velmora_make_installation "$builder" "$bin" "$work/Velmora"
     fi &&
         velmora_make_installer "$work/Velmora" "$version" "$dist/$name-setup.exe" &&
-        "$VELMORA_RELEASE_LIB/sign" "$dist/$name-setup.exe" || { rm -rf "$work"; return 1; }
+        velmora_sign "$dist/$name-setup.exe" || { rm -rf "$work"; return 1; }
     rm -rf "$work"
     if [ -z "${VELMORA_SIGN_PKCS12:-}" ]; then
         echo "release: UNSIGNED: no certificate given (VELMORA_SIGN_PKCS12); nothing in $dist is signed" >&2

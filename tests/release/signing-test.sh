@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The release's signing (scripts/lib/sign) with a throwaway certificate: the launcher and the
 # installation builder get signatures that osslsigncode accepts against the test CA, a file
-# changed by one byte after signing is refused, the password reaches no command line, and a
+# changed by one byte after signing is refused, the password reaches no command line and no
+# environment (neither osslsigncode's nor that of the programs scripts/release starts), and a
 # time-stamp server that cannot be reached makes signing fail rather than ship unsigned.
 #   signing-test.sh <build folder>
 set -euo pipefail
@@ -16,13 +17,23 @@ mkdir -p "$work/shim"
 make_test_certificate "$work/cert"
 cp "$build/bin/Velmora.exe" "$build/bin/mkinstall.exe" "$work/"
 
-# In front of the real osslsigncode: notes every argument it is given.
+# In front of the real osslsigncode: notes every argument it is given and, when it signs, its
+# environment (the test's own checks run it with the password in theirs).
 cat > "$work/shim/osslsigncode" <<SHIM
 #!/bin/sh
 printf '%s\n' "\$@" >> "$work/arguments"
+[ "\$1" != sign ] || env >> "$work/environments"
 exec "$(command -v osslsigncode)" "\$@"
 SHIM
-chmod +x "$work/shim/osslsigncode"
+# In front of cmake, the first program scripts/release starts after the set-up: notes its
+# environment and stops the release.
+cat > "$work/shim/cmake" <<SHIM
+#!/bin/sh
+env >> "$work/environments"
+echo "cmake reached" >> "$work/cmake"
+exit 1
+SHIM
+chmod +x "$work/shim/osslsigncode" "$work/shim/cmake"
 export PATH="$work/shim:$PATH"
 
 if output="$("$sign" "$work/Velmora.exe" "$work/mkinstall.exe" 2>&1)"; then pass "signed"; else fail "signing: $output"; fi
@@ -35,6 +46,16 @@ else
     pass "the password was on no command line"
 fi
 case "$output" in *"$VELMORA_SIGN_PASSWORD"*) fail "the password was printed" ;; esac
+# The set-up is skipped as when scripts/release runs itself again (it has run already).
+VELMORA_I386_NS=1 VELMORA_RELEASE_BUILD_DIR="$work/release-build" VELMORA_DIST_DIR="$work/release-dist" \
+    "$here/../../scripts/release" > "$work/release.out" 2>&1 || true
+if [ ! -s "$work/cmake" ]; then
+    fail "scripts/release did not reach cmake: $(cat "$work/release.out")"
+elif grep -qF -- "$VELMORA_SIGN_PASSWORD" "$work/environments" "$work/release.out"; then
+    fail "the password was in the environment of osslsigncode or of scripts/release's cmake"
+else
+    pass "the password was in the environment of neither osslsigncode nor scripts/release's cmake"
+fi
 
 cp "$work/Velmora.exe" "$work/changed.exe"
 size=$(stat -c %s "$work/changed.exe")
