@@ -61,6 +61,8 @@ protected:
     afx_msg void OnDestroy();
     afx_msg void OnNMClickServiceLink(NMHDR* pNMHDR, LRESULT* pResult);
     afx_msg void OnNMClickContinueLink(NMHDR* pNMHDR, LRESULT* pResult);
+    // The window moved to a monitor of another resolution (per-monitor awareness).
+    afx_msg LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -86,7 +88,17 @@ private:
     bool PumpWaitingMessages();
     void ShowProgress(const DigestProgress& progress, const wchar_t* what);
 
+    // Pixel measures given for 96 DPI, at the window's resolution.
+    int Scaled(int pixels) const;
+    // Caption buttons: glyph heights, size and place at the window's resolution, flush with
+    // its right edge. Nothing moves when either button is missing.
+    void LayOutCaptionButtons();
+    // Gives the status line a font of that description; the font it had goes afterwards.
+    // Nothing changes when the font cannot be made.
+    void ReplaceStatusFont(const LOGFONTW& description);
+
     CString m_strUiFontFace;
+    UINT m_nDpi = 96;  // the window's resolution, as its pixel measures are scaled to
     CLaunchWindow m_launchWindow{*this};
     CLaunch m_launch;
     int m_nShownPercent = -1;  // last progress shown on the status line
