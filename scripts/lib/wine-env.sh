@@ -27,15 +27,23 @@ velmora_i386_reenter() {
     exec "$(dirname "${BASH_SOURCE[0]}")/i386-ns" "$@"
 }
 
+# The Windows locale comes from the Linux one: zh_CN.UTF-8 (code page 936) unless
+# VELMORA_WINE_LOCALE names another. Each other locale has a prefix of its own, since Wine
+# rewrites a prefix's font substitutes whenever it is used under another code page.
 velmora_wine_env() {   # <build dir>
     local build="$1"
-    export WINEPREFIX="$build/wineprefix"
+    local locale="${VELMORA_WINE_LOCALE:-zh_CN.UTF-8}"
+    if [ "$locale" = zh_CN.UTF-8 ]; then
+        export WINEPREFIX="$build/wineprefix"
+    else
+        export WINEPREFIX="$build/wineprefix-$locale"
+    fi
     export WINEDEBUG="${WINEDEBUG:--all}"
     # No Mono or Gecko install prompts; and no menu entries on the Linux desktop for the
     # shortcuts that the installer creates in the prefix.
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     export WINEARCH=win64
-    export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+    export LANG="$locale" LC_ALL="$locale"
     unset LANGUAGE
 }
 

@@ -10,12 +10,19 @@
 // the code page cannot represent becomes the code page's default character.
 std::string WideToNarrow(const wchar_t* text, UINT codePage = CP_THREAD_ACP);
 std::string WideToNarrow(const wchar_t* text, int length, UINT codePage);
-// The same conversion without best fit (WC_NO_BEST_FIT_CHARS): false, with `out` empty,
-// when a character of `text` has no exact equivalent in the code page, which the call
-// above would silently replace by a look-alike ("\u00E2" as "a", "\u00B2" as "2") or by the
-// default character. Text that passes converts back to exactly `text`. For the ANSI and
-// other single- and double-byte code pages, not for UTF-8.
+// The same conversion, exact or not at all: false, with `out` empty, when a character of
+// `text` has no exact equivalent in the code page, which the call above would silently
+// replace by a look-alike ("\u00E2" as "a", "\u00B2" as "2") or by the default character.
+// Text that passes converts back to exactly `text`. Any code page, the thread's and the
+// system's included, also when that is UTF-8 or GB18030 (where only an unpaired surrogate
+// has no equivalent).
 bool WideToNarrowExact(const wchar_t* text, std::string& out, UINT codePage = CP_THREAD_ACP);
+// The same with the system's WideCharToMultiByte replaced (the flags each code page takes
+// are the system's contract, which only a stricter stand-in can hold to in a test). The
+// code page it is given is already resolved: never CP_ACP, CP_OEMCP or CP_THREAD_ACP.
+using WideToMultiByteFunction = int(WINAPI*)(UINT codePage, DWORD flags, LPCWCH text, int length, LPSTR out,
+                                             int outSize, LPCCH defaultChar, LPBOOL usedDefault);
+bool WideToNarrowExact(const wchar_t* text, std::string& out, UINT codePage, WideToMultiByteFunction convert);
 // MultiByteToWideChar(codePage, 0, ...) over exactly `length` bytes (zero bytes included).
 CString NarrowToWide(const char* text, int length, UINT codePage = CP_THREAD_ACP);
 CString NarrowToWide(const char* text, UINT codePage = CP_THREAD_ACP);

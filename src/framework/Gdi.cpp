@@ -39,14 +39,18 @@ BOOL CFont::CreateFontIndirect(const LOGFONTW* logFont) {
 }
 
 BOOL CFont::CreatePointFont(int pointSize, const wchar_t* faceName, HDC dc) {
-    LOGFONTW lf{};
-    lf.lfCharSet = DEFAULT_CHARSET;
-    if (faceName) lstrcpynW(lf.lfFaceName, faceName, LF_FACESIZE);
     HDC screen = nullptr;
     if (!dc) dc = screen = ::GetDC(nullptr);
     int dpiY = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : 96;
     if (screen) ::ReleaseDC(nullptr, screen);
-    lf.lfHeight = -::MulDiv(dpiY, pointSize, 720);
+    return CreatePointFontForDpi(pointSize, faceName, static_cast<UINT>(dpiY));
+}
+
+BOOL CFont::CreatePointFontForDpi(int pointSize, const wchar_t* faceName, UINT dpi) {
+    LOGFONTW lf{};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    if (faceName) lstrcpynW(lf.lfFaceName, faceName, LF_FACESIZE);
+    lf.lfHeight = -::MulDiv(static_cast<int>(dpi), pointSize, 720);
     return CreateFontIndirect(&lf);
 }
 

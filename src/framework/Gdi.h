@@ -68,6 +68,8 @@ public:
     // A font of `pointSize` tenths of a point in `faceName`, for the screen (or `dc`):
     // height -MulDiv(vertical DPI, pointSize, 720), character set DEFAULT_CHARSET, the rest 0.
     BOOL CreatePointFont(int pointSize, const wchar_t* faceName, HDC dc = nullptr);
+    // The same for `dpi` dots per inch (a per-monitor aware window's own resolution).
+    BOOL CreatePointFontForDpi(int pointSize, const wchar_t* faceName, UINT dpi);
     // The description of the held font; FALSE when there is none.
     BOOL GetLogFont(LOGFONTW* logFont) const;
 

@@ -238,6 +238,13 @@ LRESULT AfxCallWndProc(CWnd* wnd, HWND hWnd, UINT message, WPARAM wParam, LPARAM
          *r = 0;                                                                 \
      }},
 
+// Handler for any window message: LRESULT Handler(WPARAM, LPARAM), whose result is the
+// message's.
+#define ON_MESSAGE(message, memberFxn)                                           \
+    {static_cast<UINT>(message), 0, 0, [](CCmdTarget* t, WPARAM w, LPARAM l, LRESULT* r) { \
+         *r = (static_cast<ThisClass*>(t)->*(memberFxn))(w, l);                  \
+     }},
+
 #define ON_WM_DRAWITEM()                                                         \
     {WM_DRAWITEM, 0, 0, [](CCmdTarget* t, WPARAM w, LPARAM l, LRESULT* r) {      \
          static_cast<ThisClass*>(t)->OnDrawItem(static_cast<int>(w),             \
@@ -260,10 +267,4 @@ LRESULT AfxCallWndProc(CWnd* wnd, HWND hWnd, UINT message, WPARAM wParam, LPARAM
     {WM_ENDSESSION, 0, 0, [](CCmdTarget* t, WPARAM w, LPARAM, LRESULT* r) {      \
          static_cast<ThisClass*>(t)->OnEndSession(static_cast<BOOL>(w));         \
          *r = 0;                                                                 \
-     }},
-
-// Handler for a message of the program's own (WM_APP and up): LRESULT Handler(WPARAM, LPARAM).
-#define ON_MESSAGE(message, memberFxn)                                           \
-    {static_cast<UINT>(message), 0, 0, [](CCmdTarget* t, WPARAM w, LPARAM l, LRESULT* r) { \
-         *r = (static_cast<ThisClass*>(t)->*(memberFxn))(w, l);                  \
      }},

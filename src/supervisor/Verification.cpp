@@ -64,9 +64,10 @@ bool ReadRecorded(const Installation& installation, const VerifiedFile& file, CS
 
 enum class Verdict { Matches, Differs, Busy, Abandoned };
 
-// Waits for `task` and compares its digest; a busy file is digested again for a moment.
+// Waits for `task` and compares its digest; a busy file is digested again for a moment, at
+// `retryPath` when given (the file was renamed since its digest began).
 Verdict Judge(const VerificationContext& context, std::unique_ptr<CDigestTask>& task, const CString& expected,
-              const wchar_t* what) {
+              const wchar_t* what, const CString& retryPath = CString()) {
     for (DWORD waited = 0;; waited += kBusyPauseMs) {
         if (!Await(context, *task, what)) return Verdict::Abandoned;
         const CString& actual = task->Result();
@@ -77,11 +78,11 @@ Verdict Judge(const VerificationContext& context, std::unique_ptr<CDigestTask>& 
         }
         if (waited >= kBusyPatienceMs) {
             RunLog(L"digest %ls: the file is held by another program (error %u)", what,
-                   static_cast<unsigned>(task->OpenError()));
+                   static_cast<unsigned>(task->Error()));
             return Verdict::Busy;
         }
         if (!PauseUnlessCancelled(context, kBusyPauseMs)) return Verdict::Abandoned;
-        task = task->Again();
+        task = task->Again(retryPath);
     }
     RunLog(L"digest %ls: recorded %ls, actual %ls", what, expected.GetString(), task->Result().GetString());
     return Verdict::Matches;
@@ -92,7 +93,7 @@ Verdict Judge(const VerificationContext& context, std::unique_ptr<CDigestTask>& 
 LaunchOutcome Mismatch(Verdict verdict, const VerifiedFile& file, const CDigestTask& task,
                        const LaunchOutcome& differs) {
     if (verdict == Verdict::Abandoned) return LaunchOutcome::Of(LaunchStatus::Abandoned);
-    if (verdict == Verdict::Busy) return LaunchOutcome::For(LaunchStatus::FileBusy, file, task.OpenError());
+    if (verdict == Verdict::Busy) return LaunchOutcome::For(LaunchStatus::FileBusy, file, task.Error());
     return differs;
 }
 
@@ -138,7 +139,7 @@ LaunchOutcome VerifyProgram(const VerificationContext& context, std::unique_ptr<
     const bool held = HoldIfSame(*task, programPath, program);
     if (held) early = start.StartSuspended(program);
 
-    const Verdict verdict = Judge(context, task, expected, MainProgramFile().name);
+    const Verdict verdict = Judge(context, task, expected, MainProgramFile().name, programPath);
     if (verdict != Verdict::Matches) {
         if (early.ok()) start.Discard();
         return Mismatch(verdict, MainProgramFile(), *task, differs);

@@ -3,20 +3,26 @@
 // window members hand over to the launch (StartSequence.cpp).
 #include "ui/EIPMfcAppDlg.h"
 
+#include <algorithm>
+
+#include "framework/Dpi.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
 #include "util/InstallationNames.h"
 
 namespace {
+// Pixel measures at 96 DPI; the window scales them to its own resolution, as the dialog
+// manager scales the template's dialog units and texts.
 constexpr int kTitleBandHeight = 40;
 constexpr int kCaptionButtonSize = 35;
-constexpr int kMinButtonOffset = 2 * kCaptionButtonSize + 3;  // 3 px between the buttons
+constexpr int kCaptionButtonGap = 3;  // between the two buttons
 constexpr COLORREF kBandColor = RGB(58, 183, 167);
 constexpr COLORREF kMinHoverColor = RGB(129, 209, 199);
 constexpr COLORREF kCloseHoverColor = RGB(251, 60, 60);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr int kGlyphHeight = 18;
 constexpr int kGlyphHoverHeight = 20;
+constexpr int kLargestGlyphHeight = 72;  // what a caption button takes
 constexpr UINT_PTR kStatusBlinkTimer = 9999;
 constexpr UINT kStatusBlinkPeriod = 800;
 constexpr int kStatusFontPoints = 140;  // tenths of a point
@@ -26,10 +32,14 @@ void StyleCaptionButton(COwerButton& button, COLORREF hoverColor, const CString&
     button.SetUiFontFace(uiFontFace);
     button.SetFaceColor(kBandColor);
     button.SetHoverColor(hoverColor);
-    button.SetFontHeight(kGlyphHeight);
-    button.SetHoverFontHeight(kGlyphHoverHeight);
     button.SetFontName(L"SimHei");
     button.SetGlyphColor(kWhite);
+}
+
+// The glyph heights for `dpi`, within what the button takes.
+void ScaleCaptionGlyph(COwerButton& button, UINT dpi) {
+    button.SetFontHeight(std::min(ScaleForDpi(kGlyphHeight, dpi), kLargestGlyphHeight));
+    button.SetHoverFontHeight(std::min(ScaleForDpi(kGlyphHoverHeight, dpi), kLargestGlyphHeight));
     if (button.GetSafeHwnd()) button.Invalidate(TRUE);
 }
 }  // namespace
@@ -73,6 +83,7 @@ BEGIN_MESSAGE_MAP(CEIPMfcAppDlg, CDialogEx)
     ON_WM_ENDSESSION()
     ON_MESSAGE(WM_LAUNCH_EVENT, &CEIPMfcAppDlg::OnLaunchEvent)
     ON_MESSAGE(WM_LAUNCH_PROGRESS, &CEIPMfcAppDlg::OnLaunchProgress)
+    ON_MESSAGE(WM_DPICHANGED, &CEIPMfcAppDlg::OnDpiChanged)
 END_MESSAGE_MAP()
 
 BOOL CEIPMfcAppDlg::OnInitDialog() {
@@ -82,29 +93,66 @@ BOOL CEIPMfcAppDlg::OnInitDialog() {
     SetIcon(m_hIcon, FALSE);
     SetWindowText(kProductName);
 
+    m_nDpi = GetWindowDpi(m_hWnd);
     StyleCaptionButton(m_btnMin, kMinHoverColor, m_strUiFontFace);
     StyleCaptionButton(m_btnClose, kCloseHoverColor, m_strUiFontFace);
-
-    CWnd* btnMin = GetDlgItem(IDC_BTN_MIN);
-    CWnd* btnClose = GetDlgItem(IDC_BTN_CLOSE);
-    if (btnMin && btnClose) {
-        // The dialog still stands where the template puts it, so its window rectangle
-        // gives its width; the buttons go flush with the right edge.
-        CRect rcWindow;
-        GetWindowRect(&rcWindow);
-        const int width = rcWindow.Width();
-        btnMin->MoveWindow(width - kMinButtonOffset, 0, kCaptionButtonSize, kCaptionButtonSize, TRUE);
-        btnClose->MoveWindow(width - kCaptionButtonSize, 0, kCaptionButtonSize, kCaptionButtonSize, TRUE);
-    }
+    LayOutCaptionButtons();
 
     if (CWnd* status = GetDlgItem(IDC_STATIC_STATUS)) {
         m_fontStatus.DeleteObject();
-        if (m_fontStatus.CreatePointFont(kStatusFontPoints, L"楷体")) status->SetFont(&m_fontStatus, TRUE);
+        if (m_fontStatus.CreatePointFontForDpi(kStatusFontPoints, L"楷体", m_nDpi)) status->SetFont(&m_fontStatus, TRUE);
         SetTimer(kStatusBlinkTimer, kStatusBlinkPeriod);
     }
 
     RunStartSequence();
     return TRUE;
+}
+
+int CEIPMfcAppDlg::Scaled(int pixels) const { return ScaleForDpi(pixels, m_nDpi); }
+
+void CEIPMfcAppDlg::LayOutCaptionButtons() {
+    ScaleCaptionGlyph(m_btnMin, m_nDpi);
+    ScaleCaptionGlyph(m_btnClose, m_nDpi);
+    CWnd* btnMin = GetDlgItem(IDC_BTN_MIN);
+    CWnd* btnClose = GetDlgItem(IDC_BTN_CLOSE);
+    if (!btnMin || !btnClose) return;
+    // The window rectangle gives the width (at initialisation the dialog still stands where
+    // the template puts it); the buttons go flush with the right edge.
+    CRect rcWindow;
+    GetWindowRect(&rcWindow);
+    const int width = rcWindow.Width();
+    const int size = Scaled(kCaptionButtonSize);
+    btnMin->MoveWindow(width - 2 * size - Scaled(kCaptionButtonGap), 0, size, size, TRUE);
+    btnClose->MoveWindow(width - size, 0, size, size, TRUE);
+}
+
+void CEIPMfcAppDlg::ReplaceStatusFont(const LOGFONTW& description) {
+    CWnd* status = GetDlgItem(IDC_STATIC_STATUS);
+    HFONT next = status ? ::CreateFontIndirectW(&description) : nullptr;
+    if (!next) return;
+    // The control gets the new font before the old one goes (at the end of this scope).
+    UniqueGdiObject previous(m_fontStatus.Detach());
+    m_fontStatus.Attach(next);
+    status->SetFont(&m_fontStatus, TRUE);
+}
+
+LRESULT CEIPMfcAppDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    // Per-monitor v2: the dialog manager scales the template's layout and fonts first.
+    Default();
+    m_nDpi = HIWORD(wParam) ? HIWORD(wParam) : GetWindowDpi(m_hWnd);
+    if (const RECT* suggested = reinterpret_cast<const RECT*>(lParam)) {
+        SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    LayOutCaptionButtons();
+    // The status line's own font, in the weight it blinks at now.
+    LOGFONTW description{};
+    if (m_fontStatus.GetLogFont(&description)) {
+        description.lfHeight = -MulDiv(static_cast<int>(m_nDpi), kStatusFontPoints, 720);
+        ReplaceStatusFont(description);
+    }
+    Invalidate(TRUE);
+    return 0;
 }
 
 void CEIPMfcAppDlg::SetStatusText(const CString& text) {
@@ -129,7 +177,7 @@ void CEIPMfcAppDlg::OnPaint() {
     CPaintDC dc(this);
     CRect rcBand;
     GetClientRect(&rcBand);
-    rcBand.bottom = kTitleBandHeight;
+    rcBand.bottom = Scaled(kTitleBandHeight);
     dc.FillSolidRect(rcBand, kBandColor);
     dc.SetBkMode(TRANSPARENT);
     CDialogEx::OnPaint();
@@ -144,7 +192,7 @@ void CEIPMfcAppDlg::OnSize(UINT nType, int cx, int cy) { CDialogEx::OnSize(nType
 LRESULT CEIPMfcAppDlg::OnNcHitTest(CPoint point) {
     CRect rcWindow;
     GetWindowRect(&rcWindow);
-    if (rcWindow.top < point.y && point.y < rcWindow.top + kTitleBandHeight) return HTCAPTION;
+    if (rcWindow.top < point.y && point.y < rcWindow.top + Scaled(kTitleBandHeight)) return HTCAPTION;
     return CDialogEx::OnNcHitTest(point);
 }
 
@@ -175,14 +223,7 @@ void CEIPMfcAppDlg::OnTimer(UINT_PTR nIDEvent) {
         LOGFONTW lf{};
         if (current && current->GetLogFont(&lf)) {
             lf.lfWeight = (lf.lfWeight == FW_BOLD) ? FW_NORMAL : FW_BOLD;
-            HFONT next = ::CreateFontIndirectW(&lf);
-            if (next) {
-                // The control gets the new font before the old one goes (at the end of
-                // this scope).
-                UniqueGdiObject previous(m_fontStatus.Detach());
-                m_fontStatus.Attach(next);
-                status->SetFont(&m_fontStatus, TRUE);
-            }
+            ReplaceStatusFont(lf);
         }
     }
     CDialogEx::OnTimer(nIDEvent);

@@ -66,6 +66,8 @@ protected:
     afx_msg void OnEndSession(BOOL bEnding);
     afx_msg LRESULT OnLaunchEvent(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnLaunchProgress(WPARAM wParam, LPARAM lParam);
+    // The window moved to a monitor of another resolution (per-monitor awareness).
+    afx_msg LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -89,7 +91,17 @@ private:
         CEIPMfcAppDlg& m_dialog;
     };
 
+    // Pixel measures given for 96 DPI, at the window's resolution.
+    int Scaled(int pixels) const;
+    // Caption buttons: glyph heights, size and place at the window's resolution, flush with
+    // its right edge. Nothing moves when either button is missing.
+    void LayOutCaptionButtons();
+    // Gives the status line a font of that description; the font it had goes afterwards.
+    // Nothing changes when the font cannot be made.
+    void ReplaceStatusFont(const LOGFONTW& description);
+
     CString m_strUiFontFace;
+    UINT m_nDpi = 96;  // the window's resolution, as its pixel measures are scaled to
     CLaunchWindow m_launchWindow{*this};
     CLaunch m_launch;
     int m_nShownPercent = -1;         // last progress shown on the status line; -1: none

@@ -6,8 +6,8 @@ namespace {
 const unsigned long long kDigestOnThreadFrom = 1024 * 1024;
 }  // namespace
 
-CDigestTask::CDigestTask(const CString& path, DWORD share, bool keepOpen)
-    : m_path(path), m_share(share), m_keepOpen(keepOpen) {
+CDigestTask::CDigestTask(const CString& path, DWORD share, bool keepOpen, DigestReader read)
+    : m_path(path), m_share(share), m_keepOpen(keepOpen), m_read(read) {
     m_file.reset(CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!m_file) {
         m_openError = GetLastError();
@@ -20,7 +20,16 @@ CDigestTask::CDigestTask(const CString& path, DWORD share, bool keepOpen)
         if (m_running) m_thread.reset(CreateThread(nullptr, 0, &CDigestTask::Run, this, 0, nullptr));
     }
     // A small file (a thread would cost more than its digest), or no thread: here and now.
-    if (!m_thread) m_digest = GetOpenFileMd5(m_file.get(), &m_progress, &m_cancel);
+    if (!m_thread) Digest();
+}
+
+void CDigestTask::Digest() {
+    DigestReading reading;
+    reading.progress = &m_progress;
+    reading.cancel = &m_cancel;
+    reading.read = m_read;
+    m_digest = GetOpenFileMd5(m_file.get(), reading);
+    m_readError = reading.readError;
 }
 
 void CDigestTask::WaitUntilRunning() const {
@@ -31,17 +40,20 @@ void CDigestTask::WaitUntilRunning() const {
 
 CDigestTask::~CDigestTask() { Abandon(); }
 
-bool CDigestTask::WasBusy() const { return IsFileBusyError(m_openError); }
+// A lock violation in the middle of the file is what Windows reports when another program
+// has locked a byte range of it (LockFileEx, as backup and virus scanners do): busy like a
+// refused open, and gone once that program lets go.
+bool CDigestTask::WasBusy() const { return IsFileBusyError(Error()); }
 
-std::unique_ptr<CDigestTask> CDigestTask::Again() const {
-    return std::unique_ptr<CDigestTask>(new CDigestTask(m_path, m_share, m_keepOpen));
+std::unique_ptr<CDigestTask> CDigestTask::Again(const CString& path) const {
+    return std::unique_ptr<CDigestTask>(new CDigestTask(path.IsEmpty() ? m_path : path, m_share, m_keepOpen, m_read));
 }
 
 DWORD WINAPI CDigestTask::Run(void* self) {
     CDigestTask* task = static_cast<CDigestTask*>(self);
     PrepareDigestProvider();
     SetEvent(task->m_running.get());
-    task->m_digest = GetOpenFileMd5(task->m_file.get(), &task->m_progress, &task->m_cancel);
+    task->Digest();
     return 0;
 }
 

@@ -16,9 +16,9 @@
 
 class CDigestTask {
 public:
-    // Opens `path` for reading with `share` and starts the digest. A file that cannot be
-    // opened gives the empty digest at once; OpenError tells why.
-    CDigestTask(const CString& path, DWORD share, bool keepOpen);
+    // Opens `path` for reading with `share` and starts the digest, reading through `read`.
+    // A file that cannot be opened gives the empty digest at once; OpenError tells why.
+    CDigestTask(const CString& path, DWORD share, bool keepOpen, DigestReader read = &ReadFile);
     // Abandons a digest still running (it stops within one read) and waits for it.
     ~CDigestTask();
     CDigestTask(const CDigestTask&) = delete;
@@ -27,10 +27,15 @@ public:
     const CString& Path() const { return m_path; }
     // Why the file could not be opened; 0 when it was.
     DWORD OpenError() const { return m_openError; }
-    // Another program held the file open in a way that kept it from being read.
+    // Why the file could not be read to its end (at the open or by a read in the middle,
+    // known after Result); 0 when it was read whole.
+    DWORD Error() const { return m_openError ? m_openError : m_readError; }
+    // Another program held the file open, or a range of it locked, in a way that kept it
+    // from being read: at the open or in the middle of the file. Known after Result.
     bool WasBusy() const;
-    // A new task for the same file, opened the same way.
-    std::unique_ptr<CDigestTask> Again() const;
+    // A new task for the same file, opened and read the same way; at `path` when the file
+    // has been renamed since.
+    std::unique_ptr<CDigestTask> Again(const CString& path = CString()) const;
     // Signalled once the digest is over; null when nothing runs.
     HANDLE DoneEvent() const { return m_thread.get(); }
     const DigestProgress& Progress() const { return m_progress; }
@@ -46,11 +51,14 @@ public:
 
 private:
     static DWORD WINAPI Run(void* self);
+    void Digest();
 
     CString m_path;
     DWORD m_share;
     bool m_keepOpen;
+    DigestReader m_read;
     DWORD m_openError = 0;
+    DWORD m_readError = 0;  // written by the digest, read once it is over
     UniqueFile m_file;
     UniqueHandle m_running;
     UniqueHandle m_thread;

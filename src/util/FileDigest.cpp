@@ -35,7 +35,8 @@ CString HexUpper(const BYTE* value, DWORD length) {
 
 void PrepareDigestProvider() { SharedProvider(); }
 
-CString GetOpenFileMd5(HANDLE file, DigestProgress* progress, const std::atomic<bool>* cancel) {
+CString GetOpenFileMd5(HANDLE file, DigestReading& reading) {
+    reading.readError = 0;
     HCRYPTPROV provider = SharedProvider();
     if (!provider) return CString();
     UniqueCryptHash hash;
@@ -45,13 +46,18 @@ CString GetOpenFileMd5(HANDLE file, DigestProgress* progress, const std::atomic<
     if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return CString();
     std::vector<BYTE> buffer(kReadChunk);
     for (;;) {
-        if (cancel && cancel->load()) return CString();
+        if (reading.cancel && reading.cancel->load()) return CString();
         DWORD got = 0;
         // A failing read ends the content like the end of the file: the digest is then
-        // that of the bytes read so far, which matches no recorded digest.
-        if (!ReadFile(file, buffer.data(), kReadChunk, &got, nullptr) || got == 0) break;
+        // that of the bytes read so far, which matches no recorded digest. Why it failed
+        // is kept: another program's lock on a range of the file is no damage.
+        if (!reading.read(file, buffer.data(), kReadChunk, &got, nullptr)) {
+            reading.readError = GetLastError();
+            break;
+        }
+        if (got == 0) break;
         if (!CryptHashData(hash.get(), buffer.data(), got, 0)) return CString();
-        if (progress) progress->done += got;
+        if (reading.progress) reading.progress->done += got;
     }
 
     BYTE value[kMd5Length] = {};

@@ -22,6 +22,23 @@ struct DigestProgress {
 // that call this before anything else load no library while they hash.
 void PrepareDigestProvider();
 
-// The same digest through a file already open for reading, from its first byte. Reads
-// stop early (with the empty string) once `cancel` is set; `progress` counts the bytes.
-CString GetOpenFileMd5(HANDLE file, DigestProgress* progress = nullptr, const std::atomic<bool>* cancel = nullptr);
+// How a digest reads its file: ReadFile's signature, so that tests can put a reader in its
+// place that fails where they want it to.
+using DigestReader = BOOL(WINAPI*)(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
+
+// How one digest of an open file goes: what it reports and what it is given.
+struct DigestReading {
+    DigestProgress* progress = nullptr;         // counts the bytes hashed
+    const std::atomic<bool>* cancel = nullptr;  // once set, reading stops with the empty string
+    DigestReader read = &ReadFile;
+    // Set when a read failed before the end of the file: its error. The digest is then
+    // that of the bytes read so far.
+    DWORD readError = 0;
+};
+
+// The same digest through a file already open for reading, from its first byte.
+CString GetOpenFileMd5(HANDLE file, DigestReading& reading);
+inline CString GetOpenFileMd5(HANDLE file) {
+    DigestReading reading;
+    return GetOpenFileMd5(file, reading);
+}

@@ -12,11 +12,19 @@
 
 namespace {
 
-const DWORD kCapBytes = 1024 * 1024;
+const DWORD kDefaultCapBytes = 1024 * 1024;
+// Launchers of one session share the log, and two of them can reach its cap together (a
+// restart after the main program asked for one, a second copy started by a double-click).
+// The size check and the rename happen under this mutex, so only the first moves the full
+// file aside; the second then finds the fresh one and appends to it. A launcher never waits
+// long for it: past this, its line goes without a rotation.
+const wchar_t kRotationMutexName[] = L"Local\\VelmoraLauncherLogRotation";
+const DWORD kRotationPatienceMs = 500;
 
 std::mutex g_logLock;  // digests run on worker threads; lines must not interleave
 CString g_overridePath;
 CString g_defaultPath;  // found once per run: the shell's folder lookup is slow
+DWORD g_capBytes = kDefaultCapBytes;
 
 // Called with g_logLock held.
 CString DefaultPath() {
@@ -36,13 +44,34 @@ UniqueFile OpenForAppend(const wchar_t* path) {
 
 bool WouldPassCap(HANDLE file, const std::string& line) {
     LARGE_INTEGER size = {};
-    return GetFileSizeEx(file, &size) && size.QuadPart + line.size() > kCapBytes;
+    return GetFileSizeEx(file, &size) && size.QuadPart + line.size() > g_capBytes;
 }
 
 // Empties the file, sharing everything as the appending handles do.
 void StartAfresh(const CString& path) {
     UniqueFile emptied(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The file at `path` is found full again, by this process only, and moved aside: it becomes
+// the previous file, replacing that one. When the previous one cannot be replaced (held
+// open, read-only, a folder of that name), the current one starts afresh instead: the log
+// never grows past its cap.
+void RotateIfStillFull(const CString& path, const std::string& line) {
+    UniqueOwnedMutex rotation(CreateMutexW(nullptr, FALSE, kRotationMutexName));
+    if (rotation) {
+        // An owner that ended without letting go (abandoned) leaves nothing half done that
+        // the check below would not see. Not owned in time: no rotation this time (closing
+        // the handle then releases nothing).
+        const DWORD waited = WaitForSingleObject(rotation.get(), kRotationPatienceMs);
+        if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return;
+    }
+    // Without the mutex (its name taken by another kind of object) the rotation goes on
+    // unguarded, as the re-check below still narrows the race to a moment.
+    UniqueFile current = OpenForAppend(path);
+    if (!current || !WouldPassCap(current.get(), line)) return;
+    current.reset();
+    if (!MoveFileExW(path, path + L".1", MOVEFILE_REPLACE_EXISTING)) StartAfresh(path);
 }
 
 // "2026-12-09 21:59:53.120 [1234] ": the local time and the process id.
@@ -91,6 +120,11 @@ void SetRunLogPathForTesting(const CString& path) {
     g_overridePath = path;
 }
 
+void SetRunLogCapForTesting(DWORD bytes) {
+    std::lock_guard<std::mutex> hold(g_logLock);
+    g_capBytes = bytes ? bytes : kDefaultCapBytes;
+}
+
 void RunLog(const wchar_t* format, ...) {
     const DWORD savedError = GetLastError();
     try {
@@ -104,11 +138,9 @@ void RunLog(const wchar_t* format, ...) {
         if (!path.IsEmpty()) {
             UniqueFile file = OpenForAppend(path);
             if (file && WouldPassCap(file.get(), line)) {
-                // Keep one previous file. When it cannot be replaced (held open, read-only,
-                // a folder of that name), the current one starts afresh instead: the log
-                // never grows past its cap, and a line that still would is dropped.
+                // Keep one previous file; a line that would still pass the cap is dropped.
                 file.reset();
-                if (!MoveFileExW(path, path + L".1", MOVEFILE_REPLACE_EXISTING)) StartAfresh(path);
+                RotateIfStillFull(path, line);
                 file = OpenForAppend(path);
                 if (file && WouldPassCap(file.get(), line)) file.reset();
             }

@@ -26,3 +26,5 @@ CString SupportFolder();
 void AppendRunLogLineUnlocked(const wchar_t* path, const wchar_t* text);
 // Redirects the log to another file (tests), or back to the default with an empty path.
 void SetRunLogPathForTesting(const CString& path);
+// Caps the log at `bytes` instead of about 1 MiB (tests that rotate it often), or back with 0.
+void SetRunLogCapForTesting(DWORD bytes);

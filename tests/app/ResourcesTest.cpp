@@ -39,12 +39,20 @@ protected:
 };
 }  // namespace
 
-TEST_F(LauncherResources, ManifestAsksForCommonControlsSixAsInvokerAndDpiAwareness) {
+TEST_F(LauncherResources, ManifestAsksForCommonControlsSixAsInvokerPerMonitorDpiAndNamesItsSystems) {
     std::string manifest = Bytes(MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
     ASSERT_FALSE(manifest.empty());
-    for (const char* needle : {"name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
-                               "processorArchitecture=\"x86\"", "level=\"asInvoker\"", "uiAccess=\"false\"",
-                               ">true</dpiAware>"}) {
+    for (const char* needle :
+         {"name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"", "processorArchitecture=\"x86\"",
+          "level=\"asInvoker\"", "uiAccess=\"false\"",
+          "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>",
+          "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, System</",
+          "<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">",
+          // Windows 7, 8, 8.1, 10 and 11.
+          "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>",
+          "<supportedOS Id=\"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}\"/>",
+          "<supportedOS Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"/>",
+          "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"}) {
         EXPECT_NE(manifest.find(needle), std::string::npos) << needle;
     }
 }

@@ -1,14 +1,16 @@
 // The splash dialog as a real window under Wine: layout of the caption buttons, dragging
-// by the title band, title colours, the status blink, the close question, minimising,
-// hover look of the caption buttons, missing controls, the modal run, and the painted
-// pixels.
+// by the title band and the painted pixels (at 96, 144 and 192 DPI), title colours, the
+// status blink, the close question, minimising, hover look of the caption buttons,
+// missing controls, and the modal run.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <functional>
 #include <memory>
 
 #include "app/Globals.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 #include "ui/EIPMfcAppDlg.h"
 #include "ui/UiTestSupport.h"
@@ -139,45 +141,6 @@ TEST_F(SplashDialog, InitialisationSetsTitleIconsButtonsAndStatusFont) {
     EXPECT_FALSE(IsWindowEnabled(cont));
 }
 
-TEST_F(SplashDialog, CaptionButtonsSitFlushRightInTheBand) {
-    RECT rcDlg;
-    GetWindowRect(hWnd, &rcDlg);
-    const int W = rcDlg.right - rcDlg.left;
-    // The template's 261 dialog units make the width.
-    RECT units{0, 0, 261, 94};
-    MapDialogRect(hWnd, &units);
-    EXPECT_EQ(W, units.right);
-
-    RECT rcMin = ChildRect(hWnd, IDC_BTN_MIN);
-    RECT rcClose = ChildRect(hWnd, IDC_BTN_CLOSE);
-    EXPECT_EQ(rcMin.left, W - 73);
-    EXPECT_EQ(rcMin.right - 1, W - 39);
-    EXPECT_EQ(rcClose.left, W - 35);
-    EXPECT_EQ(rcClose.right - 1, W - 1);
-    for (const RECT& rc : {rcMin, rcClose}) {
-        EXPECT_EQ(rc.top, 0);
-        EXPECT_EQ(rc.bottom, 35);
-    }
-}
-
-TEST_F(SplashDialog, TitleBandRowsOneToThirtyNineDragTheWindow) {
-    RECT rc;
-    GetWindowRect(hWnd, &rc);
-    const int W = rc.right - rc.left;
-    for (int x : {0, W / 2, W - 80, W - 1}) {
-        auto hit = [&](int row) {
-            return SendMessageW(hWnd, WM_NCHITTEST, 0, MAKELPARAM(rc.left + x, rc.top + row));
-        };
-        SCOPED_TRACE(x);
-        EXPECT_EQ(hit(0), HTCLIENT);
-        EXPECT_EQ(hit(1), HTCAPTION);
-        EXPECT_EQ(hit(20), HTCAPTION);
-        EXPECT_EQ(hit(39), HTCAPTION);
-        EXPECT_EQ(hit(40), HTCLIENT);
-        EXPECT_EQ(hit(60), HTCLIENT);
-    }
-}
-
 TEST_F(SplashDialog, TitleIsWhiteOnTheBandOtherControlsKeepSystemColours) {
     HDC dc = GetDC(hWnd);
     SetBkMode(dc, OPAQUE);
@@ -298,46 +261,119 @@ TEST_F(SplashDialog, HoverLookFollowsTheRealPointer) {
     EXPECT_EQ(normal.At(rcMinClient.left + 1, 1), kBand);
 }
 
-TEST_F(SplashDialog, PaintedBandBodyAndCaptionButtons) {
+// Band, caption buttons (place, size, glyph heights), the rows that drag and the painted
+// pixels, with the pixel measures of 96 DPI scaled to the resolution the process runs at:
+// 96 DPI unless the test that started it asks for another.
+TEST_F(SplashDialog, BandCaptionButtonsAndDragRowsAtTheWindowsResolution) {
+    wchar_t asked[16] = {};
+    const bool asksForOne = GetEnvironmentVariableW(L"VELMORA_EXPECTED_DPI", asked, 16) != 0;
+    const UINT dpi = asksForOne ? std::wcstoul(asked, nullptr, 10) : 96;
+    HDC screen = GetDC(nullptr);
+    ASSERT_EQ(static_cast<int>(dpi), GetDeviceCaps(screen, LOGPIXELSY)) << "the process runs at another resolution";
+    ReleaseDC(nullptr, screen);
+    auto scaled = [dpi](int pixels) { return MulDiv(pixels, static_cast<int>(dpi), 96); };
+    const int band = scaled(40), size = scaled(35), minLeft = -2 * size - scaled(3);
+
     RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     uitest::Pump(100);
     uitest::Capture cap = uitest::CaptureClient(hWnd);
-    ASSERT_GT(cap.width, 0);
-    const int W = cap.width;
     if (const char* out = std::getenv("VELMORA_SPLASH_BMP")) {
         std::string path(out);
         uitest::WriteBmp(std::wstring(path.begin(), path.end()), cap);
     }
+    RECT rc;
+    GetWindowRect(hWnd, &rc);
+    const int W = rc.right - rc.left;
+    // The template's 261 dialog units make the width, at any resolution.
+    RECT units{0, 0, 261, 94};
+    MapDialogRect(hWnd, &units);
+    ASSERT_EQ(W, units.right);
+    ASSERT_EQ(W, cap.width);
 
-    // Band: rows 0 to 39 between the title text and the buttons.
-    RECT rcTitle = ChildRect(hWnd, IDC_STATIC_TITLE);
-    for (int y = 0; y < 40; ++y)
-        for (int x = rcTitle.right + 2; x < W - 75; x += 7) ASSERT_EQ(cap.At(x, y), kBand) << x << "," << y;
-    // Below the buttons the band goes on to row 39.
-    for (int y = 35; y < 40; ++y) EXPECT_EQ(cap.At(W - 20, y), kBand);
-    // Body: the dialog face colour from row 40 on (right of the links, below the status).
+    // Buttons flush right at y = 0, the gap between them, and their glyphs.
+    const RECT rcMin = ChildRect(hWnd, IDC_BTN_MIN), rcClose = ChildRect(hWnd, IDC_BTN_CLOSE);
+    EXPECT_EQ(W + minLeft, rcMin.left);
+    EXPECT_EQ(W + minLeft + size, rcMin.right);
+    EXPECT_EQ(W - size, rcClose.left);
+    EXPECT_EQ(W, rcClose.right);
+    for (const RECT& r : {rcMin, rcClose}) {
+        EXPECT_EQ(0, r.top);
+        EXPECT_EQ(size, r.bottom);
+    }
+    for (COwerButton* b : {&dlg->m_btnMin, &dlg->m_btnClose}) {
+        EXPECT_EQ(scaled(18), b->GetFontHeight());
+        EXPECT_EQ(scaled(20), b->GetHoverFontHeight());
+    }
+
+    // Rows 1 to band - 1 drag, across the whole width; row 0 and the body do not.
+    for (int x : {0, W / 2, W - 1}) {
+        auto hit = [&](int row) {
+            return SendMessageW(hWnd, WM_NCHITTEST, 0, MAKELPARAM(rc.left + x, rc.top + row));
+        };
+        SCOPED_TRACE(x);
+        EXPECT_EQ(HTCLIENT, hit(0));
+        EXPECT_EQ(HTCAPTION, hit(1));
+        EXPECT_EQ(HTCAPTION, hit(band - 1));
+        EXPECT_EQ(HTCLIENT, hit(band));
+    }
+
+    // Painted: the band between the title and the buttons, and below the buttons down to
+    // its last row; the dialog face from the next row on.
+    const RECT rcTitle = ChildRect(hWnd, IDC_STATIC_TITLE);
+    for (int y = 0; y < band; ++y)
+        for (int x = rcTitle.right + 2; x < W + minLeft - 2; x += 7) ASSERT_EQ(kBand, cap.At(x, y)) << x << "," << y;
+    for (int y = size; y < band; ++y) EXPECT_EQ(kBand, cap.At(W - size / 2, y)) << y;
     const COLORREF face = GetSysColor(COLOR_3DFACE);
-    RECT rcStatus = ChildRect(hWnd, IDC_STATIC_STATUS);
-    for (int x = 0; x < W; x += 9) EXPECT_EQ(cap.At(x, 40), face) << x;
-    for (int y = rcStatus.bottom + 1; y < cap.height; y += 3) EXPECT_EQ(cap.At(W - 3, y), face) << y;
+    for (int x = 0; x < W; x += 9) EXPECT_EQ(face, cap.At(x, band)) << x;
 
-    // Buttons: each square shows only its face and its white glyph, nothing of a standard
-    // button's frame; the 3 px gap between them is band. (Wine's CJK font draws U+2715 as
-    // a box and U+FF0D without ink, so only the close glyph is sure to leave white pixels.)
+    // Buttons: each square is its face up to its edges, nothing of a standard button's
+    // frame, with the glyph inside; the gap between them is band. (Wine's CJK font draws
+    // U+2715 as a box and U+FF0D without ink, so only the close glyph is sure to leave white
+    // pixels; larger glyphs are smoothed at their edges.)
     auto count = [&](int x0, int x1, COLORREF c) {
         int n = 0;
-        for (int y = 0; y < 35; ++y)
+        for (int y = 0; y < size; ++y)
             for (int x = x0; x <= x1; ++x) n += cap.At(x, y) == c;
         return n;
     };
-    for (int x0 : {W - 73, W - 35}) {
+    for (int x0 : {W + minLeft, W - size}) {
         SCOPED_TRACE(x0);
-        EXPECT_EQ(count(x0, x0 + 34, kBand) + count(x0, x0 + 34, kWhite), 35 * 35);
+        for (int i = 0; i < size; ++i) {
+            for (POINT p : {POINT{x0 + i, 0}, POINT{x0 + i, size - 1}, POINT{x0, i}, POINT{x0 + size - 1, i}}) {
+                ASSERT_EQ(kBand, cap.At(p.x, p.y)) << p.x << "," << p.y;
+            }
+        }
     }
-    EXPECT_GT(count(W - 35, W - 1, kWhite), 0);
-    EXPECT_EQ(count(W - 38, W - 36, kBand), 3 * 35);
+    EXPECT_GT(count(W - size, W - 1, kWhite), 0);
+    EXPECT_EQ((rcClose.left - rcMin.right) * size, count(rcMin.right, rcClose.left - 1, kBand));
     // The title is drawn in white straight onto the band.
     EXPECT_GT(count(rcTitle.left, rcTitle.right - 1, kWhite), 0);
+}
+
+// The same at 150 % and 200 %. Wine takes the resolution from LogPixels when a process
+// starts, so the test runs again in a process of its own while the value says so; the
+// prefix has its own value back afterwards.
+TEST(SplashDialogResolution, BandCaptionButtonsAndDragRowsScaleAt144And192Dpi) {
+    TempDir dir(L"dpi");
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_NE(0u, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    for (DWORD dpi : {144u, 192u}) {
+        SCOPED_TRACE(dpi);
+        const std::wstring screenshot = dir.file(L"splash-" + std::to_wstring(dpi) + L".bmp");
+        {
+            ScopedRegistryValue logPixels =
+                ScopedRegistryValue::Dword(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", dpi);
+            ASSERT_TRUE(logPixels.ok());
+            SetEnvironmentVariableW(L"VELMORA_EXPECTED_DPI", std::to_wstring(dpi).c_str());
+            SetEnvironmentVariableW(L"VELMORA_SPLASH_BMP", screenshot.c_str());
+            const wchar_t* test = L"SplashDialog.BandCaptionButtonsAndDragRowsAtTheWindowsResolution";
+            EXPECT_EQ(0, RunAndWait(L"\"" + std::wstring(self) + L"\" --gtest_color=no --gtest_filter=" + test, 120000));
+            SetEnvironmentVariableW(L"VELMORA_EXPECTED_DPI", nullptr);
+            SetEnvironmentVariableW(L"VELMORA_SPLASH_BMP", nullptr);
+        }
+        // The child ran the checks (a filter that matched nothing would also end with 0).
+        EXPECT_TRUE(Exists(screenshot));
+    }
 }
 
 TEST(SplashDialogControls, FirstBlinkAfterInitialisationMakesTheLineBold) {
@@ -351,6 +387,36 @@ TEST(SplashDialogControls, FirstBlinkAfterInitialisationMakesTheLineBold) {
     EXPECT_EQ(StatusFont(hWnd).lfWeight, FW_BOLD);
     SendMessageW(hWnd, WM_TIMER, 9999, 0);
     EXPECT_EQ(StatusFont(hWnd).lfWeight, FW_NORMAL);
+}
+
+// Per-monitor awareness: a move to a monitor of another resolution (Wine sends no
+// WM_DPICHANGED of its own, so the test does).
+TEST(SplashDialogControls, AChangeOfResolutionTakesTheSuggestedPlaceAndRescalesTheWindowsOwnMeasures) {
+    RecordingMessageBoxes boxes(IDCANCEL);
+    TestSplash dlg;
+    ASSERT_TRUE(dlg.Create(IDD_EIPMFCAPP_DIALOG));
+    HWND hWnd = dlg.GetSafeHwnd();
+    KillTimer(hWnd, 9999);
+    SendMessageW(hWnd, WM_TIMER, 9999, 0);  // bold now
+    RECT rc;
+    GetWindowRect(hWnd, &rc);
+    const int W = 2 * (rc.right - rc.left);
+    RECT suggested{rc.left + 10, rc.top + 20, rc.left + 10 + W, rc.top + 20 + 2 * (rc.bottom - rc.top)};
+    EXPECT_EQ(0, SendMessageW(hWnd, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested)));
+
+    GetWindowRect(hWnd, &rc);
+    EXPECT_TRUE(EqualRect(&rc, &suggested));
+    EXPECT_EQ(W - 146, ChildRect(hWnd, IDC_BTN_MIN).left);
+    EXPECT_EQ(W - 70, ChildRect(hWnd, IDC_BTN_CLOSE).left);
+    EXPECT_EQ(70, ChildRect(hWnd, IDC_BTN_CLOSE).bottom);
+    EXPECT_EQ(36, dlg.m_btnClose.GetFontHeight());
+    EXPECT_EQ(40, dlg.m_btnMin.GetHoverFontHeight());
+    EXPECT_EQ(HTCAPTION, SendMessageW(hWnd, WM_NCHITTEST, 0, MAKELPARAM(rc.left + 5, rc.top + 79)));
+    EXPECT_EQ(HTCLIENT, SendMessageW(hWnd, WM_NCHITTEST, 0, MAKELPARAM(rc.left + 5, rc.top + 80)));
+    const LOGFONTW lf = StatusFont(hWnd);
+    EXPECT_EQ(-MulDiv(192, 140, 720), lf.lfHeight);
+    EXPECT_EQ(FW_BOLD, lf.lfWeight);
+    EXPECT_STREQ(L"楷体", lf.lfFaceName);
 }
 
 TEST(SplashDialogControls, MissingStatusLineSkipsFontTimerAndText) {

@@ -2,9 +2,11 @@
 // nothing (not even the last-error code) disturbed when the log cannot be written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 
+#include "framework/Handles.h"
 #include "support/TestSupport.h"
 #include "util/RunLog.h"
 
@@ -59,4 +61,51 @@ TEST(RunLog, PreviousFileThatCannotBeReplacedStartsTheCurrentOneAfresh) {
     EXPECT_NE(std::string::npos, fresh.find("] past the cap 2\r\n"));
     EXPECT_LT(fresh.size(), 1000u);
     SetRunLogPathForTesting(L"");
+}
+
+TEST(RunLog, TwoLaunchersAtTheCapRotateOneAtATimeSoThePreviousFileIsAlwaysAFullOne) {
+    TempDir dir(L"runlog");
+    const std::wstring log = dir.file(L"launcher.log");
+    const std::wstring previous = log + L".1";
+    // A small cap makes the two writers reach it together time after time.
+    const DWORD cap = 4096;
+    const DWORD longestLine = 450;  // 400 characters, the time and the process id
+    // Both start writing at the same moment, once both are ready.
+    const std::wstring name = L"Local\\VelmoraLogWriters" + std::to_wstring(GetCurrentProcessId());
+    UniqueHandle ready(CreateSemaphoreW(nullptr, 0, 2, (name + L"Ready").c_str()));
+    UniqueHandle go(CreateEventW(nullptr, TRUE, FALSE, (name + L"Go").c_str()));
+    ASSERT_TRUE(ready && go);
+    UniqueProcessInformation writers[2];
+    for (UniqueProcessInformation& writer : writers) {
+        std::wstring command = L"\"" + ProgramDirectory() + L"\\util_logwriter.exe\" \"" + log + L"\" " +
+                               std::to_wstring(cap) + L" 150 " + name + L"Ready " + name + L"Go";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   writer.put()));
+    }
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.get(), 60000));
+    SetEvent(go.get());
+
+    // Watched while they write: the previous file is only ever one that was full.
+    HANDLE both[] = {writers[0].process(), writers[1].process()};
+    DWORD smallest = MAXDWORD;
+    const DWORD start = GetTickCount();
+    while (WaitForMultipleObjects(2, both, TRUE, 1) == WAIT_TIMEOUT) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (GetFileAttributesExW(previous.c_str(), GetFileExInfoStandard, &data)) {
+            smallest = std::min<DWORD>(smallest, data.nFileSizeLow);
+        }
+        if (GetTickCount() - start > 120000) {
+            for (HANDLE writer : both) TerminateProcess(writer, 1);
+            FAIL() << "the writers did not end";
+        }
+    }
+    for (HANDLE writer : both) {
+        DWORD exitCode = 1;
+        EXPECT_TRUE(GetExitCodeProcess(writer, &exitCode) && exitCode == 0) << exitCode;
+    }
+    ASSERT_NE(MAXDWORD, smallest) << "never rotated";
+    EXPECT_GT(smallest, cap - longestLine);
+    EXPECT_GT(ReadBytes(previous).size(), cap - longestLine);
 }
