@@ -117,7 +117,7 @@ protected:
 
 TEST_F(ResponsivenessE2E, ABroadcastWhileTheMainProgramRunsReturnsLongBeforeItEnds) {
     // Every window of the prefix answers a broadcast; without the launcher that takes this
-    // long (seconds where Wine runs through qemu).
+    // long (the first broadcast of a program the longest: up to seconds under qemu).
     const DWORD reference = std::max(TimedBroadcast(), TimedBroadcast());
     ASSERT_TRUE(WriteBytes(File(L"kestrun.hold"), ""));
     ASSERT_TRUE(m_launcher.Start(File(L"Velmora.exe")));
