@@ -4,7 +4,6 @@
 // status line says no percentage once the wait is over.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,65 +16,26 @@
 
 namespace {
 
-const LONGLONG kProgramSize = 1LL << 30;
-
-// Read without sending the launcher a message (it may be busy extracting).
-std::wstring StatusOf(HWND dialog) {
-    wchar_t text[256] = {};
-    GetWindowTextW(GetDlgItem(dialog, IDC_STATIC_STATUS), text, 256);
-    return text;
-}
-
-bool PadTo(const std::wstring& path, LONGLONG size) {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    LARGE_INTEGER end;
-    end.QuadPart = size;
-    return file && SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
-}
-
 bool AnyFileLike(const std::wstring& pattern) {
     WIN32_FIND_DATAW data;
     return static_cast<bool>(UniqueFind(FindFirstFileW(pattern.c_str(), &data)));
 }
 
-// One installation for the suite (building a package of 1 GiB takes a while), without the
-// main program's file: each test starts with the program to be extracted.
+// Each test starts with the program to be extracted.
 class LongVerificationE2E : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        TempDir source(L"long program");
-        // The stand-in main program padded with bytes that a program file ignores.
-        const std::wstring program = source.file(L"Kestrun.exe");
-        ASSERT_TRUE(CopyFileW((BinDir() + L"\\Kestrun.exe").c_str(), program.c_str(), FALSE));
-        ASSERT_TRUE(PadTo(program, kProgramSize));
-        s_dir = new TempDir(L"long verification");
-        ASSERT_TRUE(MakeInstallation(s_dir->path(), program, L"--no-cache")) << "mkinstall failed";
-        s_config = ReadBytes(s_dir->file(L"AppConf.ini"));
-    }
-    static void TearDownTestSuite() {
-        delete s_dir;
-        s_dir = nullptr;
-    }
     void SetUp() override {
-        ASSERT_NE(nullptr, s_dir);
-        for (const wchar_t* name : {L"Kestrun.exe", L"kstcache", L"kestrun.log"}) DeleteFileW(File(name).c_str());
-        ASSERT_TRUE(WriteBytes(File(L"AppConf.ini"), s_config));
+        ASSERT_NE(nullptr, m_install) << "the 1 GiB installation could not be built";
+        ASSERT_TRUE(m_install->Reset());
     }
     void TearDown() override { m_launcher.Kill(); }
 
-    std::wstring File(const wchar_t* name) const { return s_dir->file(name); }
+    std::wstring File(const wchar_t* name) const { return m_install->file(name); }
     std::vector<std::wstring> Runs() const { return ReadUtf8Lines(File(L"kestrun.log")); }
     bool Start() { return m_launcher.Start(File(L"Velmora.exe")); }
     // Waits until the splash window shows the verification of `file` under way.
     HWND WaitForProgressOf(const std::wstring& file) {
-        HWND splash = nullptr;
-        WaitUntil(
-            [&] {
-                splash = FindDialogWindow(L"Velmora", m_launcher.pid());
-                return splash && IsWindowVisible(splash) && StatusOf(splash).find(L"正在校验" + file) == 0;
-            },
-            60000);
-        return splash && IsWindowVisible(splash) ? splash : nullptr;
+        return WaitForVisibleStatus(m_launcher.pid(), L"正在校验" + file, 60000);
     }
     void ExpectANormalEndWithOneRun() {
         std::vector<SeenBox> boxes = m_launcher.AnswerUntilExit({}, 60000);
@@ -88,13 +48,10 @@ protected:
         EXPECT_FALSE(Exists(File(L"Kestrun.exe")));
     }
 
-    static TempDir* s_dir;
-    static std::string s_config;
+    LargeInstallation* m_install = LargeInstallation::Get();
     ScopedRuntimes m_runtimes;
     DrivenProcess m_launcher;
 };
-TempDir* LongVerificationE2E::s_dir = nullptr;
-std::string LongVerificationE2E::s_config;
 
 TEST_F(LongVerificationE2E, TheContinueLinkDuringAVisibleVerificationStartsNothingMore) {
     // The program is extracted, then its copy verified while the window shows it.
@@ -131,7 +88,7 @@ TEST_F(LongVerificationE2E, AFailedLaunchAfterVisibleProgressLeavesNoPercentage)
     // The package's verification shows its progress; then the launch fails, since
     // AppConf.ini records no digest for the main program.
     ASSERT_TRUE(WriteBytes(File(L"kstcache"), "x"));
-    std::string config = s_config;
+    std::string config = ReadBytes(File(L"AppConf.ini"));
     const size_t key = config.find("Apexm5=");
     ASSERT_NE(std::string::npos, key);
     config.erase(key, config.find('\n', key) + 1 - key);
@@ -145,7 +102,7 @@ TEST_F(LongVerificationE2E, AFailedLaunchAfterVisibleProgressLeavesNoPercentage)
     EXPECT_EQ(L"读取配置文件失败！\r\nAppConf-apexm5", box->text);
     PressBoxButton(box->hwnd, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(splash) && IsWindowEnabled(GetDlgItem(splash, IDC_LINK_CONTINUE)); }, 10000));
-    const std::wstring status = StatusOf(splash);
+    const std::wstring status = StatusLineOf(splash);
     EXPECT_EQ(std::wstring::npos, status.find(L'%')) << ToUtf8(status.c_str());
     EXPECT_EQ(std::wstring::npos, status.find(L"正在校验")) << ToUtf8(status.c_str());
     EXPECT_TRUE(Runs().empty());

@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "Driver.h"
 #include "TestSupport.h"
 #include "framework/Codepage.h"
+#include "framework/Handles.h"
+#include "ui/resource.h"
 
 std::wstring BinDir() { return ProgramDirectory(); }
 
@@ -16,6 +20,55 @@ bool MakeInstallation(const std::wstring& outDir, const std::wstring& mainProgra
     if (!tool.Start(BinDir() + L"\\mkinstall.exe", args, BinDir())) return false;
     DWORD code = 1;
     return tool.WaitForExit(60000, &code) && code == 0;
+}
+
+LargeInstallation* LargeInstallation::Get() {
+    static std::unique_ptr<LargeInstallation> built;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        built.reset(new LargeInstallation);
+        if (!built->Build()) built.reset();
+    }
+    return built.get();
+}
+
+bool LargeInstallation::Build() {
+    TempDir source(L"long program");
+    // The stand-in padded with bytes that a program file ignores.
+    const std::wstring program = source.file(L"Kestrun.exe");
+    if (!CopyFileW((BinDir() + L"\\Kestrun.exe").c_str(), program.c_str(), FALSE)) return false;
+    {
+        UniqueFile file(CreateFileW(program.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER end;
+        end.QuadPart = 1LL << 30;
+        if (!file || !SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) return false;
+    }
+    if (!MakeInstallation(m_dir.path(), program, L"--no-cache")) return false;
+    m_config = ReadBytes(file(L"AppConf.ini"));
+    return !m_config.empty();
+}
+
+bool LargeInstallation::Reset() {
+    for (const wchar_t* name : {L"Kestrun.exe", L"kstcache", L"kestrun.log"}) DeleteFileW(file(name).c_str());
+    return WriteBytes(file(L"AppConf.ini"), m_config);
+}
+
+std::wstring StatusLineOf(HWND splash) {
+    wchar_t text[256] = {};
+    GetWindowTextW(GetDlgItem(splash, IDC_STATIC_STATUS), text, 256);
+    return text;
+}
+
+HWND WaitForVisibleStatus(DWORD pid, const std::wstring& text, DWORD timeoutMs) {
+    HWND splash = nullptr;
+    const bool seen = WaitUntil(
+        [&] {
+            splash = FindDialogWindow(L"Velmora", pid);
+            return splash && IsWindowVisible(splash) && StatusLineOf(splash).compare(0, text.size(), text) == 0;
+        },
+        timeoutMs);
+    return seen ? splash : nullptr;
 }
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "ShowWatchBlock.h"
+
 namespace {
 constexpr int kMessageTextId = 0xFFFF;
 
@@ -87,9 +89,47 @@ bool ClickControl(HWND dialog, int controlId) {
     return SendInput(2, inputs, sizeof(INPUT)) == 2;
 }
 
+ShowWatch::~ShowWatch() {
+    if (m_hook) UnhookWindowsHookEx(m_hook);
+    if (m_block) UnmapViewOfFile(m_block);
+}
+
+bool ShowWatch::Attach(DWORD threadId) {
+    m_mapping.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ShowWatchBlock),
+                                       ShowWatchBlockName(threadId).c_str()));
+    if (!m_mapping) return false;
+    m_block = static_cast<ShowWatchBlock*>(MapViewOfFile(m_mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring library = self;
+    library = library.substr(0, library.find_last_of(L'\\') + 1) + L"showwatch.dll";
+    m_library.reset(LoadLibraryW(library.c_str()));
+    if (!m_block || !m_library) return false;
+    // A generic function pointer, given its true type through a void pointer.
+    auto procedure =
+        reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(m_library.get(), "WatchShows")));
+    m_hook = procedure ? SetWindowsHookExW(WH_CALLWNDPROC, procedure, m_library.get(), threadId) : nullptr;
+    return m_hook != nullptr;
+}
+
+namespace {
+std::vector<HWND> Listed(const HWND* list, LONG count) {
+    return std::vector<HWND>(list, list + std::min(count, ShowWatchBlock::kCapacity));
+}
+}  // namespace
+
+std::vector<HWND> ShowWatch::Shown() const {
+    return m_block ? Listed(m_block->shownWindows, m_block->shown) : std::vector<HWND>();
+}
+
+std::vector<HWND> ShowWatch::InitialisedDialogs() const {
+    return m_block ? Listed(m_block->initialisedDialogs, m_block->initialised) : std::vector<HWND>();
+}
+
 DrivenProcess::~DrivenProcess() { Kill(); }
 
-bool DrivenProcess::Start(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd, HANDLE job) {
+bool DrivenProcess::Start(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd, HANDLE job,
+                          ShowWatch* watch) {
     std::wstring dir = cwd;
     if (dir.empty()) {
         size_t slash = exe.find_last_of(L'\\');
@@ -100,17 +140,15 @@ bool DrivenProcess::Start(const std::wstring& exe, const std::wstring& args, con
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     UniqueProcessInformation pi;
-    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, job ? CREATE_SUSPENDED : 0, nullptr,
+    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, job || watch ? CREATE_SUSPENDED : 0, nullptr,
                         dir.empty() ? nullptr : dir.c_str(), &si, pi.put()))
         return false;
     PROCESS_INFORMATION raw = pi.get();
-    if (job) {
-        if (!AssignProcessToJobObject(job, raw.hProcess)) {
-            TerminateProcess(raw.hProcess, 1);
-            return false;
-        }
-        ResumeThread(raw.hThread);
+    if ((job && !AssignProcessToJobObject(job, raw.hProcess)) || (watch && !watch->Attach(raw.dwThreadId))) {
+        TerminateProcess(raw.hProcess, 1);
+        return false;
     }
+    if (job || watch) ResumeThread(raw.hThread);
     m_pid = raw.dwProcessId;
     // Keep the process handle; the thread handle is closed with the record.
     HANDLE dup = nullptr;

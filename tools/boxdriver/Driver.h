@@ -30,6 +30,32 @@ HWND FindDialogWindow(const wchar_t* title, DWORD pid = 0);
 // child control of `dialog`.
 bool ClickControl(HWND dialog, int controlId);
 
+struct ShowWatchBlock;
+
+// Watches the top-level windows that one thread of another process shows, however briefly
+// they stay visible, through a hook (showwatch.dll, beside the driver's program) that runs
+// in that thread. Attached before the process runs (DrivenProcess::Start), it sees every
+// window the thread ever shows.
+class ShowWatch {
+public:
+    ShowWatch() = default;
+    ShowWatch(const ShowWatch&) = delete;
+    ShowWatch& operator=(const ShowWatch&) = delete;
+    ~ShowWatch();
+
+    bool Attach(DWORD threadId);
+    // Each time a window was made visible, in order.
+    std::vector<HWND> Shown() const;
+    // The dialogs that the thread initialised: the windows the watch can speak for.
+    std::vector<HWND> InitialisedDialogs() const;
+
+private:
+    UniqueHandle m_mapping;
+    ShowWatchBlock* m_block = nullptr;  // a view of m_mapping
+    UniqueModule m_library;
+    HHOOK m_hook = nullptr;
+};
+
 class DrivenProcess {
 public:
     DrivenProcess() = default;
@@ -39,9 +65,10 @@ public:
 
     // Starts `exe` with `args` appended to its quoted path, in `cwd` (the exe's folder
     // when empty). The process is started directly, in no job of ours unless `job` is
-    // given: it is then put into that job before it runs its first instruction.
+    // given: it is then put into that job before it runs its first instruction; `watch`,
+    // when given, is attached to its first thread likewise.
     bool Start(const std::wstring& exe, const std::wstring& args = L"", const std::wstring& cwd = L"",
-               HANDLE job = nullptr);
+               HANDLE job = nullptr, ShowWatch* watch = nullptr);
     DWORD pid() const { return m_pid; }
     HANDLE handle() const { return m_process.get(); }
 
