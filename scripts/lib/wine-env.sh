@@ -75,7 +75,10 @@ velmora_wine_up() {   # <build dir>
     fi
     velmora_wine_env "$build"
     velmora_display_up
-    if [ ! -f "$WINEPREFIX/.velmora-ready" ]; then
+    # The marker holds the version of this set-up: a prefix made by an earlier one is set up
+    # again (the import below is idempotent).
+    local setup_version=2
+    if [ "$(cat "$WINEPREFIX/.velmora-ready" 2>/dev/null)" != "$setup_version" ]; then
         echo "creating the Wine prefix $WINEPREFIX (once)"
         mkdir -p "$WINEPREFIX"
         wineboot -i >/dev/null 2>&1 || true
@@ -93,12 +96,16 @@ velmora_wine_up() {   # <build dir>
                 for face in "MS Shell Dlg" "MS Shell Dlg 2" "SimSun" "SimHei" "Microsoft YaHei" "KaiTi" "楷体"; do
                     printf '"%s"="WenQuanYi Zen Hei"\r\n' "$face"
                 done
+                # Xvfb runs no window manager, so no window is managed: otherwise Wine's X11
+                # driver waits up to 2 s, at every hide of a window with a taskbar button, for
+                # a window manager to confirm it (Windows has no such wait).
+                printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n'
             } | iconv -f UTF-8 -t UTF-16LE
         } > "$reg"
         wine reg import "Z:${reg//\//\\}" >/dev/null 2>&1   # Z: is the Unix root
         rm -f "$reg"
         wineserver -w
-        touch "$WINEPREFIX/.velmora-ready"
+        echo "$setup_version" > "$WINEPREFIX/.velmora-ready"
     fi
     wineserver -p >/dev/null 2>&1 || true   # already running for this prefix: keep it
     # Start Wine's background services now, with their output detached: a service that

@@ -54,3 +54,30 @@ TEST(JobE2E, ALauncherInsideAJobWithoutBreakawayStillRunsTheMainProgram) {
     EXPECT_EQ(1u, ReadUtf8Lines(install + L"\\kestrun.log").size());
     EXPECT_TRUE(Exists(install + L"\\kstcache"));
 }
+
+TEST(JobE2E, ASessionEndIsAnsweredAtOnceAndLetsTheMainProgramEndItsOwnWay) {
+    ScopedRuntimes runtimes;
+    TempDir dir(L"session end");
+    ASSERT_TRUE(MakeInstallation(dir.path()));
+    ASSERT_TRUE(WriteBytes(dir.file(L"kestrun.hold"), ""));
+    DrivenProcess launcher;
+    ASSERT_TRUE(launcher.Start(dir.file(L"Velmora.exe")));
+    ASSERT_TRUE(WaitUntil([&] { return ReadUtf8Lines(dir.file(L"kestrun.log")).size() == 1; }, 30000));
+    const std::vector<DWORD> programs = ProcessesNamed(L"Kestrun.exe");
+    ASSERT_EQ(1u, programs.size());
+    HWND dialog = FindDialogWindow(L"Velmora", launcher.pid());
+    ASSERT_NE(nullptr, dialog);
+
+    // As the system asks at a logoff: the hidden window answers yes at once.
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(dialog, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 10000, &answer));
+    EXPECT_EQ(TRUE, static_cast<BOOL>(answer));
+    ASSERT_TRUE(SendMessageTimeoutW(dialog, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 10000, &answer));
+    // Ended by the system before the main program: the program finishes its own ending.
+    launcher.Kill();
+    UniqueHandle program(OpenProcess(SYNCHRONIZE, FALSE, programs[0]));
+    ASSERT_TRUE(program);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(program.get(), 2000)) << "ended with the launcher";
+    ASSERT_TRUE(DeleteFileW(dir.file(L"kestrun.hold").c_str()));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(program.get(), 20000));
+}

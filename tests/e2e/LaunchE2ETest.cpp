@@ -162,6 +162,41 @@ TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncherThatCopiesBeingRefusedD
     EXPECT_FALSE(Exists(File(L"Kestrun.exe")));
 }
 
+TEST_F(LaunchE2E, ExitCodeFourWithTheLaunchersFileGoneSaysTheRestartFailed) {
+    // An update took the launcher's file away while the program ran.
+    ASSERT_TRUE(WriteBytes(File(L"kestrun.codes"), "4"));
+    ASSERT_TRUE(WriteBytes(File(L"kestrun.hold"), ""));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WaitUntil([&] { return Runs().size() == 1; }, 20000));
+    ASSERT_TRUE(MoveFileW(File(L"Velmora.exe").c_str(), File(L"Velmora.old").c_str()));
+    ASSERT_TRUE(DeleteFileW(File(L"kestrun.hold").c_str()));
+    const std::vector<SeenBox> boxes = m_launcher.AnswerUntilExit({}, 30000);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(kLoadTitle, boxes[0].title);
+    EXPECT_EQ(0u, boxes[0].text.find(L"软件重新启动失败，请手动打开软件。\n")) << ToUtf8(boxes[0].text.c_str());
+    EXPECT_TRUE(m_launcher.WaitForExit(5000));
+    EXPECT_EQ(1u, Runs().size());
+}
+
+TEST_F(LaunchE2E, AFolderPathWithNoRoomForTheInstallationsNamesGetsOneClearBox) {
+    // About 245 characters: the launcher's own path fits, its component's does not.
+    std::wstring deep = m_dir.path();
+    while (deep.size() < 230) deep += L"\\nested-folder";
+    deep += L"\\" + std::wstring(245 - deep.size() - 1, L'x');
+    ASSERT_EQ(245u, deep.size());
+    for (size_t at = deep.find(L'\\', m_dir.path().size() + 1); at != std::wstring::npos; at = deep.find(L'\\', at + 1))
+        CreateDirectoryW(deep.substr(0, at).c_str(), nullptr);
+    ASSERT_TRUE(MakeInstallation(m_dir.path() + L"\\short"));
+    ASSERT_TRUE(MoveFileW((m_dir.path() + L"\\short").c_str(), deep.c_str()));
+    ASSERT_TRUE(m_launcher.Start(deep + L"\\Velmora.exe"));
+    const std::vector<SeenBox> boxes = m_launcher.AnswerUntilExit({}, 30000);
+    ASSERT_EQ(1u, boxes.size()) << ToUtf8(boxes.size() > 1 ? boxes[1].text.c_str() : L"");
+    EXPECT_EQ(L"初始化提示", boxes[0].title);
+    EXPECT_EQ(L"软件安装路径过长，无法找到软件文件！\n请将软件安装到路径较短的文件夹中。", boxes[0].text);
+    EXPECT_TRUE(m_launcher.WaitForExit(5000));
+    MoveFileW(deep.c_str(), (m_dir.path() + L"\\short").c_str());  // so that it can be removed
+}
+
 TEST_F(LaunchE2E, TamperedOrMissingProgramIsExtractedAgainAndStarted) {
     ASSERT_TRUE(WriteBytes(File(L"kstcache"), m_original.substr(0, m_original.size() / 2)));
     ASSERT_TRUE(Start());

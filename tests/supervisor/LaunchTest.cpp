@@ -256,6 +256,22 @@ TEST_F(LaunchTest, ChildLeftRunningByTheProgramEndsWithTheJob) {
     EXPECT_TRUE(m_window.ended);
 }
 
+TEST_F(LaunchTest, APackageHeldByAnotherProgramStopsTheStartWithoutCallingItDamaged) {
+    InstallProgram(L"kstcache");
+    RecordingWebPages pages;
+    RecordingWindow window;
+    CLaunch launch(Settings(&m_component), window);
+    HeldFile writer(File(L"Kestpak.da"), 20000);
+    ASSERT_TRUE(writer.held());
+    ASSERT_TRUE(RunUntilSettled(launch, window));
+    EXPECT_EQ(LaunchState::Stopped, launch.State());
+    ASSERT_EQ(1u, m_boxes.boxes.size());
+    EXPECT_EQ(L"数据文件正被其他程序占用：Kestpak.da\n请关闭占用该文件的程序后重启软件。", m_boxes.boxes[0].text);
+    EXPECT_EQ(L"数据文件正被其他程序占用，请关闭该程序后重启软件。", window.status);
+    EXPECT_TRUE(pages.pages.empty()) << "no download offered for a file that is in use";
+    EXPECT_TRUE(Runs().empty());
+}
+
 TEST_F(LaunchTest, WithoutTheRuntimeTheStartSequenceStopsAndSaysSo) {
     RecordingWindow window;
     CLaunch launch(Settings(nullptr), window);
