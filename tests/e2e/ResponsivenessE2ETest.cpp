@@ -16,6 +16,7 @@
 #include "support/Installation.h"
 #include "support/TestSupport.h"
 #include "ui/resource.h"
+#include "util/RunLog.h"
 
 namespace {
 
@@ -69,14 +70,22 @@ protected:
 
 TEST_F(CloseDuringVerificationE2E, OkEndsTheLauncherWithNothingStartedAndNoFileHeld) {
     // Asked while the extracted program is verified, the last step before its start.
-    const DWORD started = GetTickCount();
     std::optional<SeenBox> question = AskToCloseWhileVerifying(L"Kestrun.exe");
     ASSERT_TRUE(question.has_value()) << "no question while the program was verified";
     EXPECT_EQ(L"退出软件提示", question->title);
     EXPECT_EQ(L"确定关闭软件吗？", question->text);
-    // The user reads for as long as the launch has taken so far, long enough for the
-    // verification to be over: the program must not start behind the question.
-    Sleep(GetTickCount() - started);
+    // The user reads on until the verification is over (its run-log line is written): the
+    // program must not start behind the question.
+    const std::wstring verified = L"[" + std::to_wstring(m_launcher.pid()) + L"] digest Kestrun.exe:";
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            for (const std::wstring& line : ReadUtf8Lines(RunLogPath().Str()))
+                if (line.find(verified) != std::wstring::npos) return true;
+            return false;
+        },
+        180000))
+        << "the verification did not end behind the question";
+    Sleep(500);
     PressBoxButton(question->hwnd, IDOK);
     std::vector<SeenBox> boxes = m_launcher.AnswerUntilExit({}, 30000);
     EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : ToUtf8(boxes[0].text.c_str()));
