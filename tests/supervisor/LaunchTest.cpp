@@ -288,36 +288,6 @@ TEST_F(LaunchTest, WithoutTheRuntimeTheStartSequenceStopsAndSaysSo) {
     EXPECT_TRUE(Runs().empty());
 }
 
-TEST_F(LaunchTest, ARequestWhileALaunchIsUnderWayIsRefused) {
-    // While a failure box of the first attempt is up, and while the program of the second
-    // runs, the launch says no to another attempt; in between the user may try again.
-    ASSERT_TRUE(WriteBytes(File(L"kstcache"), "not a program"));
-    RecordProgramDigest(GetFileMd5(File(L"kstcache").c_str()));
-    std::vector<LaunchState> seen;
-    m_boxes.onShow = [&](const RecordingMessageBoxes::Box&) {
-        seen.push_back(m_launch.State());
-        EXPECT_FALSE(m_launch.Handle(LaunchEvent::ContinueLink)) << "accepted";
-        EXPECT_FALSE(m_window.linkEnabled);
-    };
-    EXPECT_TRUE(Launch());
-    EXPECT_EQ(LaunchState::Failed, m_launch.State());
-    EXPECT_TRUE(m_window.linkEnabled);
-
-    InstallProgram(L"Kestrun.exe");
-    RecordProgramDigest(GetFileMd5(m_standIn.c_str()));
-    m_window.onHide = [&] {
-        seen.push_back(m_launch.State());
-        EXPECT_FALSE(m_launch.Handle(LaunchEvent::ContinueLink)) << "accepted";
-    };
-    EXPECT_FALSE(Launch());
-    EXPECT_EQ((std::vector<LaunchState>{LaunchState::ReportingFailure, LaunchState::Running}), seen);
-    EXPECT_EQ(1u, m_boxes.boxes.size());
-    EXPECT_EQ(1u, Runs().size());
-    EXPECT_TRUE(m_window.ended);
-    EXPECT_FALSE(m_launch.Handle(LaunchEvent::ContinueLink)) << "nothing starts once the launcher has ended";
-    EXPECT_EQ(1u, Runs().size());
-}
-
 TEST_F(LaunchTest, WhatTheChecksReportWhileTheCloseQuestionIsUpWaitsForTheAnswer) {
     // The question's box runs its own message loop, which carries on what the workers post:
     // here the checks end meanwhile. OK then starts nothing; Cancel lets the launch go on.
