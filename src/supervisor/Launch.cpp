@@ -242,9 +242,9 @@ void CLaunch::ReportFailure() {
 
 void CLaunch::OfferRetry() {
     // Hidden while a program ran, or never shown yet: the user can retry or close it here
-    // rather than leave a launcher running unseen.
-    m_window.Show();
+    // rather than leave a launcher running unseen. The link is ready before it is seen.
     m_window.ShowContinueLink(true);
+    m_window.Show();
 }
 
 void CLaunch::RunProgram() {

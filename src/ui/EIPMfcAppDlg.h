@@ -33,7 +33,7 @@ public:
 
     // The members below hand over to the launch (m_launch), a state machine that runs on
     // this window's thread and never blocks it.
-    // Start sequence: begins once the dialog's initialisation is over; its steps run on
+    // Start sequence: the last step of the dialog's initialisation; its steps run on
     // workers and report back through this window's message queue.
     void RunStartSequence();
     // Asks for a launch attempt, as the continue link does; true when one began (refused
@@ -106,6 +106,7 @@ private:
     CLaunch m_launch;
     int m_nShownPercent = -1;         // last progress shown on the status line; -1: none
     CString m_strStatusBeforeProgress;  // what the status line said before the percentage
+    bool m_bShownOnce = false;          // the launch has shown the window before
 
 public:
     HICON m_hIcon;

@@ -9,7 +9,9 @@
 #include "ui/EIPMfcAppDlg.h"
 #include "util/DigestCodec.h"
 
-void CEIPMfcAppDlg::RunStartSequence() { m_launchWindow.Post(LaunchEvent::Start); }
+// Only starts the checks (on a worker) and returns; should it stop at once, its box comes
+// up here, before the dialog is ever seen.
+void CEIPMfcAppDlg::RunStartSequence() { m_launch.Handle(LaunchEvent::Start); }
 
 bool CEIPMfcAppDlg::LaunchMainProgram() { return m_launch.Handle(LaunchEvent::ContinueLink); }
 
@@ -69,7 +71,12 @@ void CEIPMfcAppDlg::CLaunchWindow::ShowContinueLink(bool enabled) {
 
 void CEIPMfcAppDlg::CLaunchWindow::Hide() { m_dialog.ShowWindow(SW_HIDE); }
 
-void CEIPMfcAppDlg::CLaunchWindow::Show() { m_dialog.ShowWindow(SW_SHOW); }
+void CEIPMfcAppDlg::CLaunchWindow::Show() {
+    // Seen for the first time while still initialising: where it will stand afterwards.
+    if (!m_dialog.m_bShownOnce) m_dialog.CenterWindow();
+    m_dialog.m_bShownOnce = true;
+    m_dialog.ShowWindow(SW_SHOW);
+}
 
 void CEIPMfcAppDlg::CLaunchWindow::Post(LaunchEvent event) {
     ::PostMessageW(m_dialog.m_hWnd, WM_LAUNCH_EVENT, static_cast<WPARAM>(event), 0);
@@ -91,7 +98,7 @@ void CEIPMfcAppDlg::CLaunchWindow::ShowProgress(const wchar_t* what, int percent
         text.Format(L"正在校验%ls……%d%%", what, percent);
         m_dialog.SetStatusText(text);
     }
-    if (!m_dialog.IsWindowVisible()) m_dialog.ShowWindow(SW_SHOW);
+    if (!m_dialog.IsWindowVisible()) Show();
 }
 
 void CEIPMfcAppDlg::CLaunchWindow::EndProgress() {
