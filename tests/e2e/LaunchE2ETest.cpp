@@ -159,7 +159,7 @@ TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncherThatCopiesBeingRefusedD
     EXPECT_FALSE(Exists(File(L"kstcache")));
 
     ASSERT_TRUE(WaitUntil([&] { return Runs().size() == 2; }, 20000)) << "no new launcher ran the program";
-    std::vector<DWORD> launchers = ProcessesNamed(L"Velmora.exe");
+    std::vector<DWORD> launchers = LauncherProcesses();
     launchers.erase(std::remove(launchers.begin(), launchers.end(), second.pid()), launchers.end());
     EXPECT_EQ(1u, launchers.size());
     std::vector<SeenBox> shown = FindMessageBoxes();
