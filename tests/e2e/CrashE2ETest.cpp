@@ -70,6 +70,7 @@ TEST_P(CrashE2E, LeavesADumpALogLineAndOneBoxThenEndsWithTheExceptionCode) {
     DWORD exitCode = 0;
     ASSERT_TRUE(launcher.WaitForExit(5000, &exitCode));
     EXPECT_EQ(code, exitCode) << std::hex << exitCode;
+    EXPECT_TRUE(WaitUntil([] { return ProcessesNamed(L"Velmora.exe").empty(); }, 10000)) << "the handler ended too";
     const std::vector<std::wstring> noted = ReadUtf8Lines(m_dir.file(L"CsBrevinApi.log"));
     ASSERT_FALSE(noted.empty());
     EXPECT_EQ(L"crashing: " + NarrowToWide(crash.way).Str(), noted.back()) << "the crash came last";

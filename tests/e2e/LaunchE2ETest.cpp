@@ -234,6 +234,8 @@ TEST_F(LaunchE2E, MissingConfigurationEntryIsReported) {
     EXPECT_NE(std::wstring::npos, box->text.find(L"加载配置文件失败！"));
     EXPECT_NE(std::wstring::npos, box->text.find(L"AppConf-apdbm5"));
     m_launcher.Kill();
+    // A launcher killed leaves nothing behind: its crash handler ends with it.
+    EXPECT_TRUE(WaitUntil([] { return ProcessesNamed(L"Velmora.exe").empty(); }, 10000));
 }
 
 TEST_F(LaunchE2E, DamagedComponentFileIsReported) {
