@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "framework/Handles.h"
@@ -27,9 +29,10 @@ const DWORD kLauncherAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROC
 // open until the process ends.
 struct CrashState {
     bool installed;
-    CrashChannel* channel;  // shared with the handler; null without a handler
-    HANDLE handler;         // the handler's process
-    DWORD handlerError;     // why there is no handler
+    CrashChannel* channel;  // shared with the handler; null when there is none
+    HANDLE starter;         // the thread that starts the handler; ended once it succeeded or failed
+    HANDLE handler;         // the handler's process, once started (set before `starter` ends)
+    DWORD handlerError;     // why there is no handler (set before `starter` ends)
     HANDLE log;             // the run log, opened for appending
     volatile LONG entered;  // a crash is being reported
     DWORD crashedThreadId;
@@ -97,36 +100,91 @@ UniqueHandle StartHandlerProcess(HANDLE mapping, const HANDLE (&inherited)[4], D
     return UniqueHandle(process);
 }
 
-// The shared block, the events and the handler; on success they stay for the life of the
-// process.
+// What the thread that starts the handler owns while it does.
+struct HandlerStart {
+    UniqueHandle mapping;
+    UniqueHandle launcher;
+    HANDLE crashed;
+    HANDLE reported;
+};
+
+// Under Wine, creating a process waits until the new one has loaded its libraries: the
+// handler is started beside the launcher's own start-up, not in its way. The component's
+// code runs only once this thread has ended (AwaitCrashHandler), so that no lock a crash
+// there holds can keep the handler from starting.
+DWORD WINAPI StartHandlerThread(void* parameter) {
+    std::unique_ptr<HandlerStart> start(static_cast<HandlerStart*>(parameter));
+    const HANDLE inherited[4] = {start->mapping.get(), start->launcher.get(), start->crashed, start->reported};
+    DWORD error = ERROR_SUCCESS;
+    UniqueHandle handler = StartHandlerProcess(start->mapping.get(), inherited, error);
+    g_crash.handlerError = error;
+    g_crash.handler = handler.release();
+    return 0;
+}
+
+// The shared block and the events, and a thread that starts the handler; on success they
+// stay for the life of the process.
 void StartHandler() {
-    UniqueHandle mapping(
+    auto start = std::unique_ptr<HandlerStart>(new (std::nothrow) HandlerStart());
+    if (!start) {
+        g_crash.handlerError = ERROR_NOT_ENOUGH_MEMORY;
+        return;
+    }
+    start->mapping.reset(
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(CrashChannel), nullptr));
-    UniqueMappedView view(mapping ? MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(CrashChannel))
-                                  : nullptr);
+    UniqueMappedView view(start->mapping ? MapViewOfFile(start->mapping.get(), FILE_MAP_WRITE, 0, 0,
+                                                         sizeof(CrashChannel))
+                                         : nullptr);
     UniqueHandle crashed(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     UniqueHandle reported(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    UniqueHandle launcher;
-    DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), launcher.put(), kLauncherAccess,
-                    FALSE, 0);
-    if (!view || !crashed || !reported || !launcher) {
+    DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), start->launcher.put(),
+                    kLauncherAccess, FALSE, 0);
+    if (!view || !crashed || !reported || !start->launcher) {
         g_crash.handlerError = GetLastError();
         return;
     }
     auto* channel = static_cast<CrashChannel*>(view.get());
     channel->magic = kCrashChannelMagic;
     channel->launcherId = GetCurrentProcessId();
-    channel->launcher = launcher.get();
+    channel->launcher = start->launcher.get();
     channel->crashed = crashed.get();
     channel->reported = reported.get();
+    start->crashed = crashed.get();
+    start->reported = reported.get();
 
-    const HANDLE inherited[4] = {mapping.get(), launcher.get(), crashed.get(), reported.get()};
-    UniqueHandle handler = StartHandlerProcess(mapping.get(), inherited, g_crash.handlerError);
-    if (!handler) return;
+    UniqueHandle thread(CreateThread(nullptr, 0, StartHandlerThread, start.get(), 0, nullptr));
+    if (!thread) {
+        g_crash.handlerError = GetLastError();
+        return;
+    }
+    start.release();
+    g_crash.starter = thread.release();
     g_crash.channel = static_cast<CrashChannel*>(view.release());
-    g_crash.handler = handler.release();
     crashed.release();
     reported.release();
+}
+
+// After the crashed thread has signalled: waits until the handler has written the dump and
+// the run-log line, then for the end of the process that the handler brings after its box.
+// Returns only when there will be no report, saying why.
+const wchar_t* AwaitReport(DWORD code) {
+    const DWORD started = GetTickCount();
+    bool starterDone = false;
+    for (;;) {
+        const DWORD spent = GetTickCount() - started;
+        if (spent >= kReportTimeoutMs) return L"the crash handler did not answer in time";
+        const HANDLE waits[2] = {g_crash.channel->reported, starterDone ? g_crash.handler : g_crash.starter};
+        const DWORD waited = WaitForMultipleObjects(2, waits, FALSE, kReportTimeoutMs - spent);
+        if (waited == WAIT_OBJECT_0) {
+            WaitForSingleObject(g_crash.starter, INFINITE);
+            if (g_crash.handler) WaitForSingleObject(g_crash.handler, INFINITE);
+            TerminateProcess(GetCurrentProcess(), code);
+        }
+        if (waited != WAIT_OBJECT_0 + 1) return L"the crash handler did not answer in time";
+        if (starterDone) return L"the crash handler ended before it reported";
+        if (!g_crash.handler) return L"the crash handler did not start";
+        starterDone = true;
+    }
 }
 
 // "crash: exception 0xC0000005 at 0x1000101F on thread 404; no report could be written
@@ -138,7 +196,7 @@ void NoteCrashWithoutReport(const EXCEPTION_RECORD& record, const wchar_t* why) 
     line.Hex(record.ExceptionCode) << L" at ";
     line.Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(record.ExceptionAddress))) << L" on thread ";
     line.Number(GetCurrentThreadId()) << L"; no report could be written (" << why;
-    if (!g_crash.channel) {
+    if (g_crash.handlerError != ERROR_SUCCESS) {
         line << L", error ";
         line.Number(g_crash.handlerError);
     }
@@ -164,15 +222,7 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
         channel->address = reinterpret_cast<ULONG_PTR>(exception->ExceptionRecord->ExceptionAddress);
         channel->pointers = reinterpret_cast<ULONG_PTR>(exception);
         SetEvent(channel->crashed);
-        const HANDLE waits[2] = {channel->reported, g_crash.handler};
-        const DWORD waited = WaitForMultipleObjects(2, waits, FALSE, kReportTimeoutMs);
-        if (waited == WAIT_OBJECT_0) {
-            // The handler shows the box, then ends this process with the exception code.
-            WaitForSingleObject(g_crash.handler, INFINITE);
-            TerminateProcess(GetCurrentProcess(), code);
-        }
-        why = waited == WAIT_OBJECT_0 + 1 ? L"the crash handler ended before it reported"
-                                          : L"the crash handler did not answer in time";
+        why = AwaitReport(code);
     }
     NoteCrashWithoutReport(*exception->ExceptionRecord, why);
     return EXCEPTION_CONTINUE_SEARCH;
@@ -227,6 +277,10 @@ void PruneCrashReports(const CString& folder, size_t keep) {
     if (reports.size() <= keep) return;
     std::sort(reports.begin(), reports.end(), [](const Report& a, const Report& b) { return a.written > b.written; });
     for (size_t i = keep; i < reports.size(); ++i) DeleteFileW(JoinPath(folder, reports[i].name));
+}
+
+void AwaitCrashHandler() {
+    if (g_crash.starter) WaitForSingleObject(g_crash.starter, INFINITE);
 }
 
 void InstallCrashReporting() {

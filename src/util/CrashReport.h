@@ -10,7 +10,8 @@
 // A C++ exception that nothing catches ends it the same way, with kUncaughtCppException.
 //
 // The crashed process only signals. At start-up the launcher starts its own executable
-// again as its crash handler, which waits for the launcher's end or its crash. The crashed
+// again as its crash handler (from a thread of its own, beside the rest of the start-up),
+// which waits for the launcher's end or its crash. The crashed
 // thread fills in a block of memory shared with the handler, sets an event and waits: it
 // takes no lock and allocates nothing, since it may hold the heap's or the loader's lock.
 // The handler writes the dump from outside (MiniDumpWriteDump on the launcher's process),
@@ -32,6 +33,10 @@ const size_t kKeptCrashReports = 5;
 
 // Call once, first thing at start-up of a launcher.
 void InstallCrashReporting();
+// Waits until the crash handler has started (or failed to): call before code of others
+// runs in the launcher (the component), whose crash may hold a lock that starting a
+// process needs.
+void AwaitCrashHandler();
 
 // Call first thing in every process of the launcher's executable: when the command line
 // makes this process a launcher's crash handler, it does that work until the launcher
