@@ -176,6 +176,7 @@ const wchar_t* AwaitReport(DWORD code) {
         const HANDLE waits[2] = {g_crash.channel->reported, starterDone ? g_crash.handler : g_crash.starter};
         const DWORD waited = WaitForMultipleObjects(2, waits, FALSE, kReportTimeoutMs - spent);
         if (waited == WAIT_OBJECT_0) {
+            // The handler shows its box, then ends this process with the exception code.
             WaitForSingleObject(g_crash.starter, INFINITE);
             if (g_crash.handler) WaitForSingleObject(g_crash.handler, INFINITE);
             TerminateProcess(GetCurrentProcess(), code);
