@@ -53,6 +53,9 @@ SplashSettings SplashSettingsOfThisRun() {
 }  // namespace
 
 BOOL DEZMfcApp::InitInstance() {
+    // The copy that a launcher starts as its crash handler does only that: no guard, no
+    // window, no log line of its own.
+    if (RunCrashHandlerIfAsked(GetCommandLineW())) return FALSE;
     InstallCrashReporting();
     RestrictDllSearch();
     wchar_t self[MAX_PATH] = {};

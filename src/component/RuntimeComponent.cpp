@@ -6,6 +6,7 @@
 #include "component/ComponentPath.h"
 #include "component/LibraryLoad.h"
 #include "framework/Codepage.h"
+#include "util/CrashReport.h"
 #include "util/DigestTask.h"
 #include "util/FileHelpers.h"
 #include "util/InstallationNames.h"
@@ -56,6 +57,9 @@ ComponentLoadResult CRuntimeComponent::Load(const Installation& installation) {
     const ComponentLoadResult checked = HoldShippedFiles(installation, held);
     if (!checked.ok()) return checked;
 
+    // Before the component's first code runs (its entry point), a crash of it can be
+    // reported.
+    AwaitCrashHandler();
     // By full path, its dependency found in its own folder first: never a file of the
     // same name elsewhere on the search path.
     m_module.reset(LoadLibraryByFullPath(installation.PathOf(kComponentApiFile)));

@@ -70,6 +70,7 @@ inline void cryptDestroyHash(HCRYPTHASH h) { ::CryptDestroyHash(h); }
 inline void deleteObject(HGDIOBJ h) { ::DeleteObject(h); }
 inline void localFree(HLOCAL h) { ::LocalFree(h); }
 inline void coTaskMemFree(PWSTR p) { ::CoTaskMemFree(p); }
+inline void unmapView(void* p) { ::UnmapViewOfFile(p); }
 // Closing a handle does not give up ownership of a mutex (that waits until the owning
 // thread ends): an owned mutex is released first. Releasing one this thread does not own
 // fails harmlessly.
@@ -106,6 +107,8 @@ using UniqueCryptHash = UniqueAny<handle_policy::Simple<HCRYPTHASH, 0, handle_po
 using UniqueGdiObject = UniqueAny<handle_policy::Simple<HGDIOBJ, nullptr, handle_policy::deleteObject>>;
 using UniqueLocalMem = UniqueAny<handle_policy::Simple<HLOCAL, nullptr, handle_policy::localFree>>;
 using UniqueCoTaskString = UniqueAny<handle_policy::Simple<PWSTR, nullptr, handle_policy::coTaskMemFree>>;
+// A view of a file mapping (MapViewOfFile).
+using UniqueMappedView = UniqueAny<handle_policy::Simple<void*, nullptr, handle_policy::unmapView>>;
 
 // Both handles of a started process, closed together (thread first, then process).
 class UniqueProcessInformation {

@@ -1,183 +1,232 @@
+// The launcher's half of the crash reports: the handler started at start-up, and what the
+// crashed thread does. The handler's half is in CrashHandler.cpp.
 #include "util/CrashReport.h"
-
-#include <dbghelp.h>
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <new>
 #include <vector>
 
-#include "BuildSettings.h"
 #include "framework/Handles.h"
-#include "framework/Presenters.h"
+#include "util/CrashChannel.h"
 #include "util/FileHelpers.h"
 #include "util/FixedText.h"
-#include "util/InstallationNames.h"
 #include "util/RunLog.h"
+
+const wchar_t kCrashHandlerArgument[] = L"--crash-handler=";
 
 namespace {
 
-// Bound on writing the dump and the log line. Normally well under a second; when it takes
-// longer, the dump waits for something the crashed thread holds and will never finish.
+// How long the crashed thread waits for the handler's dump and run-log line: normally a
+// second or two. Longer means that the handler cannot finish.
 const DWORD kReportTimeoutMs = 30000;
-// The stacks of every thread, the modules, and the modules' global data.
-const MINIDUMP_TYPE kDumpType =
-    static_cast<MINIDUMP_TYPE>(MiniDumpWithDataSegs | MiniDumpWithUnloadedModules | MiniDumpWithThreadInfo);
+// What the handler may do with the launcher's process: write its dump, wait for it, end it.
+const DWORD kLauncherAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE | SYNCHRONIZE;
 
-const wchar_t kBoxTitle[] = L"错误提示";
+// Everything the crashed thread needs, made ready at start-up. Plain data that is never
+// destroyed, so that a crash while the process ends finds it as well; its handles stay
+// open until the process ends.
+struct CrashState {
+    bool installed;
+    CrashChannel* channel;  // shared with the handler; null when there is none
+    HANDLE starter;         // the thread that starts the handler; ended once it succeeded or failed
+    HANDLE handler;         // the handler's process, once started (set before `starter` ends)
+    DWORD handlerError;     // why there is no handler (set before `starter` ends)
+    HANDLE log;             // the run log, opened for appending
+    volatile LONG entered;  // a crash is being reported
+    DWORD crashedThreadId;
+    DWORD code;
+};
+CrashState g_crash;
 
-typedef BOOL(WINAPI* MiniDumpWriteDumpFn)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
-                                          PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
+// The handles inheritable for the scope only, so that no later child of the launcher gets
+// them.
+class ScopedInheritable {
+public:
+    ScopedInheritable(const HANDLE* handles, size_t count) : m_handles(handles), m_count(count) {
+        for (size_t i = 0; i < m_count; ++i) SetHandleInformation(m_handles[i], HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    }
+    ~ScopedInheritable() {
+        for (size_t i = 0; i < m_count; ++i) SetHandleInformation(m_handles[i], HANDLE_FLAG_INHERIT, 0);
+    }
+    ScopedInheritable(const ScopedInheritable&) = delete;
+    ScopedInheritable& operator=(const ScopedInheritable&) = delete;
 
-// Everything the report needs once a crash has happened, made ready before. It lives as
-// long as the process (never destroyed), so that a crash while the process ends is
-// reported too.
-struct Reporter {
-    UniqueHandle crashed;   // set by the crashed thread once it has filled in the crash
-    UniqueHandle reported;  // set by the reporting thread once the dump and the line are written
-    UniqueHandle thread;
-    DWORD threadId = 0;
-    UniqueModule dbghelp;
-    MiniDumpWriteDumpFn writeDump = nullptr;
-    wchar_t folder[MAX_PATH] = {};
-    wchar_t logPath[MAX_PATH] = {};
-
-    volatile LONG entered = 0;
-    EXCEPTION_POINTERS* exception = nullptr;
-    DWORD code = 0;
-    DWORD crashedThreadId = 0;
-    wchar_t dumpPath[MAX_PATH] = {};
+private:
+    const HANDLE* m_handles;
+    size_t m_count;
 };
 
-Reporter* g_reporter = nullptr;
-
-void CopyPath(const CString& path, wchar_t (&out)[MAX_PATH]) {
-    out[0] = 0;
-    if (path.GetLength() < MAX_PATH) FixedText(out) << path.GetString();
-}
-
-// dbghelp.dll by its full path in the system folder: never a copy beside the launcher or
-// in the current directory. Its own dependencies are searched from there too. Loaded only
-// for a dump: loaded at start-up, it would hold the loader's lock just when the launcher's
-// own thread loads the component. Writing the dump needs that lock anyway, so loading it
-// earlier would not help a crash that holds it.
-void LoadDbgHelp(Reporter& r) {
-    wchar_t system[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    wchar_t path[MAX_PATH + 16];
-    FixedText(path) << system << L"\\dbghelp.dll";
-    r.dbghelp.reset(LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (r.dbghelp) {
-        r.writeDump = reinterpret_cast<MiniDumpWriteDumpFn>(
-            reinterpret_cast<void*>(GetProcAddress(r.dbghelp.get(), "MiniDumpWriteDump")));
+// Starts this program as the crash handler named by `mapping`. It inherits the handles
+// given and, where the system can restrict inheritance, no other.
+UniqueHandle StartHandlerProcess(HANDLE mapping, const HANDLE (&inherited)[4], DWORD& error) {
+    wchar_t self[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        error = length ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
+        return UniqueHandle();
     }
-}
+    wchar_t commandLine[MAX_PATH + 48];
+    FixedText line(commandLine);
+    line << L"\"" << self << L"\" " << kCrashHandlerArgument;
+    line.Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(mapping)));
 
-// "<folder>\Velmora-1.0.0.3-20261209-215953-1234.dmp"
-void NameDump(Reporter& r) {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    FixedText name(r.dumpPath);
-    name << r.folder << L"\\" << kProductName.GetString() << L"-" << VELMORA_FILE_VERSION_W << L"-";
-    name.Number(now.wYear, 4).Number(now.wMonth, 2).Number(now.wDay, 2) << L"-";
-    name.Number(now.wHour, 2).Number(now.wMinute, 2).Number(now.wSecond, 2) << L"-";
-    name.Number(GetCurrentProcessId()) << L".dmp";
-}
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> buffer(size ? size : 1);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer.data());
+    const bool restricted = size && InitializeProcThreadAttributeList(attributes, 1, 0, &size);
+    const bool listed = restricted && UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                                                const_cast<HANDLE*>(inherited), sizeof inherited,
+                                                                nullptr, nullptr);
+    STARTUPINFOEXW startup = {};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_FORCEOFFFEEDBACK;  // no busy cursor for a process nobody sees
+    startup.lpAttributeList = listed ? attributes : nullptr;
 
-// Writes the dump to a new dumpPath: ERROR_SUCCESS, or why not (dumpPath is then empty).
-DWORD WriteDump(Reporter& r) {
-    if (!r.folder[0]) return ERROR_PATH_NOT_FOUND;  // never a dump in whatever the current folder is
-    NameDump(r);
-    CreateDirectoryW(r.folder, nullptr);
-    LoadDbgHelp(r);
-    DWORD error = ERROR_PROC_NOT_FOUND;  // dbghelp.dll or its function is missing
+    UniqueProcessInformation started;
+    BOOL ok;
     {
-        UniqueFile file(CreateFileW(r.dumpPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
-        MINIDUMP_EXCEPTION_INFORMATION info = {r.crashedThreadId, r.exception, FALSE};
-        if (!file) {
-            error = GetLastError();
-        } else if (r.writeDump) {
-            const BOOL written =
-                r.writeDump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), kDumpType, &info, nullptr, nullptr);
-            error = written ? ERROR_SUCCESS : GetLastError();
-        }
+        ScopedInheritable inheritable(inherited, 4);
+        ok = CreateProcessW(self, commandLine, nullptr, nullptr, TRUE, listed ? EXTENDED_STARTUPINFO_PRESENT : 0,
+                            nullptr, nullptr, &startup.StartupInfo, started.put());
     }
-    if (error != ERROR_SUCCESS) {
-        DeleteFileW(r.dumpPath);
-        r.dumpPath[0] = 0;
-    }
-    return error;
+    error = ok ? ERROR_SUCCESS : GetLastError();
+    if (restricted) DeleteProcThreadAttributeList(attributes);
+    if (!ok) return UniqueHandle();
+    HANDLE process = nullptr;
+    DuplicateHandle(GetCurrentProcess(), started.process(), GetCurrentProcess(), &process, SYNCHRONIZE, FALSE, 0);
+    return UniqueHandle(process);
 }
 
-// "crash: exception 0xC0000005 at 0x1000101F on thread 404; report written to <dump>"
-void NoteCrash(const Reporter& r, DWORD dumpError) {
-    wchar_t text[MAX_PATH + 160];
-    FixedText line(text);
-    line << L"crash: exception ";
-    line.Hex(r.code) << L" at ";
-    line.Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(r.exception->ExceptionRecord->ExceptionAddress)))
-        << L" on thread ";
-    line.Number(r.crashedThreadId);
-    if (dumpError == ERROR_SUCCESS) {
-        line << L"; report written to " << r.dumpPath;
-    } else {
-        line << L"; no report could be written (error ";
-        line.Number(dumpError) << L")";
-    }
-    AppendRunLogLineUnlocked(r.logPath, text);
-}
+// What the thread that starts the handler owns while it does.
+struct HandlerStart {
+    UniqueHandle mapping;
+    UniqueHandle launcher;
+    HANDLE crashed;
+    HANDLE reported;
+};
 
-void ShowCrashBox(const Reporter& r) {
-    wchar_t text[MAX_PATH + 80];
-    FixedText box(text);
-    box << kProductName.GetString() << L" 启动程序意外停止运行。\n";
-    if (r.dumpPath[0]) {
-        box << L"错误报告已保存在：\n" << r.dumpPath << L"\n请将此文件发送给客服人员。";
-    } else {
-        box << L"错误报告未能保存。";
-    }
-    // The presenter directly: the usual box helpers take strings that allocate.
-    MessageBoxPresenter().Show(nullptr, text, kBoxTitle, MB_OK | MB_ICONWARNING);
-}
-
-DWORD WINAPI ReporterThread(void* parameter) {
-    Reporter& r = *static_cast<Reporter*>(parameter);
-    CopyPath(CrashReportFolder(), r.folder);
-    CopyPath(RunLogPath(), r.logPath);
-    PruneCrashReports(r.folder, kKeptCrashReports - 1);  // room for one more
-
-    if (WaitForSingleObject(r.crashed.get(), INFINITE) != WAIT_OBJECT_0) return 0;
-    NoteCrash(r, WriteDump(r));
-    SetEvent(r.reported.get());
-    ShowCrashBox(r);
-    TerminateProcess(GetCurrentProcess(), r.code);
+// Under Wine, creating a process waits until the new one has loaded its libraries: the
+// handler is started beside the launcher's own start-up, not in its way. The component's
+// code runs only once this thread has ended (AwaitCrashHandler), so that no lock a crash
+// there holds can keep the handler from starting.
+DWORD WINAPI StartHandlerThread(void* parameter) {
+    std::unique_ptr<HandlerStart> start(static_cast<HandlerStart*>(parameter));
+    const HANDLE inherited[4] = {start->mapping.get(), start->launcher.get(), start->crashed, start->reported};
+    DWORD error = ERROR_SUCCESS;
+    UniqueHandle handler = StartHandlerProcess(start->mapping.get(), inherited, error);
+    g_crash.handlerError = error;
+    g_crash.handler = handler.release();
     return 0;
 }
 
+// The shared block and the events, and a thread that starts the handler; on success they
+// stay for the life of the process.
+void StartHandler() {
+    auto start = std::unique_ptr<HandlerStart>(new (std::nothrow) HandlerStart());
+    if (!start) {
+        g_crash.handlerError = ERROR_NOT_ENOUGH_MEMORY;
+        return;
+    }
+    start->mapping.reset(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(CrashChannel), nullptr));
+    UniqueMappedView view(start->mapping ? MapViewOfFile(start->mapping.get(), FILE_MAP_WRITE, 0, 0,
+                                                         sizeof(CrashChannel))
+                                         : nullptr);
+    UniqueHandle crashed(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    UniqueHandle reported(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), start->launcher.put(),
+                    kLauncherAccess, FALSE, 0);
+    if (!view || !crashed || !reported || !start->launcher) {
+        g_crash.handlerError = GetLastError();
+        return;
+    }
+    auto* channel = static_cast<CrashChannel*>(view.get());
+    channel->magic = kCrashChannelMagic;
+    channel->launcherId = GetCurrentProcessId();
+    channel->launcher = start->launcher.get();
+    channel->crashed = crashed.get();
+    channel->reported = reported.get();
+    start->crashed = crashed.get();
+    start->reported = reported.get();
+
+    UniqueHandle thread(CreateThread(nullptr, 0, StartHandlerThread, start.get(), 0, nullptr));
+    if (!thread) {
+        g_crash.handlerError = GetLastError();
+        return;
+    }
+    start.release();
+    g_crash.starter = thread.release();
+    g_crash.channel = static_cast<CrashChannel*>(view.release());
+    crashed.release();
+    reported.release();
+}
+
+// After the crashed thread has signalled: waits until the handler has written the dump and
+// the run-log line, then for the end of the process that the handler brings after its box.
+// Returns only when there will be no report, saying why.
+const wchar_t* AwaitReport(DWORD code) {
+    const DWORD started = GetTickCount();
+    bool starterDone = false;
+    for (;;) {
+        const DWORD spent = GetTickCount() - started;
+        if (spent >= kReportTimeoutMs) return L"the crash handler did not answer in time";
+        const HANDLE waits[2] = {g_crash.channel->reported, starterDone ? g_crash.handler : g_crash.starter};
+        const DWORD waited = WaitForMultipleObjects(2, waits, FALSE, kReportTimeoutMs - spent);
+        if (waited == WAIT_OBJECT_0) {
+            // The handler shows its box, then ends this process with the exception code.
+            WaitForSingleObject(g_crash.starter, INFINITE);
+            if (g_crash.handler) WaitForSingleObject(g_crash.handler, INFINITE);
+            TerminateProcess(GetCurrentProcess(), code);
+        }
+        if (waited != WAIT_OBJECT_0 + 1) return L"the crash handler did not answer in time";
+        if (starterDone) return L"the crash handler ended before it reported";
+        if (!g_crash.handler) return L"the crash handler did not start";
+        starterDone = true;
+    }
+}
+
+// "crash: exception 0xC0000005 at 0x1000101F on thread 404; no report could be written
+// (<why>)", written by the crashed thread itself: no lock, no heap.
+void NoteCrashWithoutReport(const EXCEPTION_RECORD& record, const wchar_t* why) {
+    wchar_t text[256];
+    FixedText line(text);
+    line << L"crash: exception ";
+    line.Hex(record.ExceptionCode) << L" at ";
+    line.Hex(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(record.ExceptionAddress))) << L" on thread ";
+    line.Number(GetCurrentThreadId()) << L"; no report could be written (" << why;
+    if (g_crash.handlerError != ERROR_SUCCESS) {
+        line << L", error ";
+        line.Number(g_crash.handlerError);
+    }
+    line << L")";
+    AppendRunLogLine(g_crash.log, text);
+}
+
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
-    Reporter& r = *g_reporter;
     const DWORD code = exception->ExceptionRecord->ExceptionCode;
-    if (InterlockedCompareExchange(&r.entered, 1, 0) != 0) {
-        // A crash while another is being reported: that report stands. When the reporting
-        // thread itself crashed it can do no more, and the process ends now; any other
-        // thread waits for the end that the report brings.
-        if (GetCurrentThreadId() == r.threadId) TerminateProcess(GetCurrentProcess(), r.code ? r.code : code);
+    if (InterlockedCompareExchange(&g_crash.entered, 1, 0) != 0) {
+        // A crash while another is being reported: that report stands and ends the
+        // process. When the reporting thread itself crashed, it can do no more.
+        if (g_crash.crashedThreadId == GetCurrentThreadId()) TerminateProcess(GetCurrentProcess(), g_crash.code);
         for (;;) Sleep(INFINITE);
     }
-    if (GetCurrentThreadId() == r.threadId) TerminateProcess(GetCurrentProcess(), code);
-    r.exception = exception;
-    r.code = code;
-    r.crashedThreadId = GetCurrentThreadId();
-    SetEvent(r.crashed.get());
-    // The reporting thread shows the box and ends the process; this thread only waits, and
-    // ends the process itself when the dump cannot be finished.
-    if (WaitForSingleObject(r.reported.get(), kReportTimeoutMs) == WAIT_OBJECT_0) {
-        WaitForSingleObject(r.thread.get(), INFINITE);
+    g_crash.crashedThreadId = GetCurrentThreadId();
+    g_crash.code = code;
+
+    const wchar_t* why = L"the crash handler did not start";
+    if (CrashChannel* channel = g_crash.channel) {
+        channel->code = code;
+        channel->threadId = GetCurrentThreadId();
+        channel->address = reinterpret_cast<ULONG_PTR>(exception->ExceptionRecord->ExceptionAddress);
+        channel->pointers = reinterpret_cast<ULONG_PTR>(exception);
+        SetEvent(channel->crashed);
+        why = AwaitReport(code);
     }
-    TerminateProcess(GetCurrentProcess(), code);
-    return EXCEPTION_EXECUTE_HANDLER;
+    NoteCrashWithoutReport(*exception->ExceptionRecord, why);
+    return EXCEPTION_CONTINUE_SEARCH;
 }
 
 // std::terminate, for a C++ exception that nothing caught: raised as an exception of its
@@ -231,19 +280,15 @@ void PruneCrashReports(const CString& folder, size_t keep) {
     for (size_t i = keep; i < reports.size(); ++i) DeleteFileW(JoinPath(folder, reports[i].name));
 }
 
+void AwaitCrashHandler() {
+    if (g_crash.starter) WaitForSingleObject(g_crash.starter, INFINITE);
+}
+
 void InstallCrashReporting() {
-    if (g_reporter) return;
-    auto* reporter = new (std::nothrow) Reporter;
-    if (!reporter) return;
-    reporter->crashed.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    reporter->reported.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!reporter->crashed || !reporter->reported) {
-        delete reporter;
-        return;
-    }
-    g_reporter = reporter;
-    reporter->thread.reset(CreateThread(nullptr, 0, ReporterThread, reporter, 0, &reporter->threadId));
-    if (!reporter->thread) return;  // no report; the system's own handling stays
+    if (g_crash.installed) return;
+    g_crash.installed = true;
+    g_crash.log = OpenRunLogForAppending().release();
+    StartHandler();
     SetUnhandledExceptionFilter(OnUnhandledException);
     std::set_terminate(OnTerminate);
     KeepExceptionsOfCallbacks();

@@ -9,11 +9,19 @@
 //   - the exception code as the exit code.
 // A C++ exception that nothing catches ends it the same way, with kUncaughtCppException.
 //
-// After a crash nothing of ours waits for a lock the crashed thread may hold or allocates:
-// the folder, the log's path and a reporting thread with a stack of its own are made ready
-// at start-up. That thread loads dbghelp.dll (from the system folder only) and writes the
-// dump; when it cannot finish in time (the system needs a lock the crashed thread holds),
-// the launcher ends with the exception code without a report.
+// The crashed process only signals. At start-up the launcher starts its own executable
+// again as its crash handler (from a thread of its own, beside the rest of the start-up),
+// which waits for the launcher's end or its crash. The crashed
+// thread fills in a block of memory shared with the handler, sets an event and waits: it
+// takes no lock and allocates nothing, since it may hold the heap's or the loader's lock.
+// The handler writes the dump from outside (MiniDumpWriteDump on the launcher's process),
+// the run-log line and the box, then ends the launcher with the exception code. It ends
+// with the launcher, holds no guard and shows no window but that box.
+//
+// Without a handler (it could not be started, it ended, or it does not answer within
+// 30 s) the crashed thread writes the run-log line itself, through a handle opened at
+// start-up, saying why there is no report, and leaves the rest to the system's own crash
+// handling (Windows Error Reporting), which ends the process with the exception code.
 #include <windows.h>
 
 #include "framework/CString.h"
@@ -23,8 +31,17 @@ const DWORD kUncaughtCppException = 0xE0564D43;
 // How many reports the folder keeps, the newest ones.
 const size_t kKeptCrashReports = 5;
 
-// Call once, first thing at start-up.
+// Call once, first thing at start-up of a launcher.
 void InstallCrashReporting();
+// Waits until the crash handler has started (or failed to): call before code of others
+// runs in the launcher (the component), whose crash may hold a lock that starting a
+// process needs.
+void AwaitCrashHandler();
+
+// Call first thing in every process of the launcher's executable: when the command line
+// makes this process a launcher's crash handler, it does that work until the launcher
+// ends and returns true; otherwise it returns false at once.
+bool RunCrashHandlerIfAsked(const wchar_t* commandLine);
 
 // %LOCALAPPDATA%\Velmora\crashes (empty when the shell cannot name it).
 CString CrashReportFolder();

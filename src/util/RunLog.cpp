@@ -75,7 +75,7 @@ void RotateIfStillFull(const CString& path, const std::string& line) {
 }
 
 // "2026-12-09 21:59:53.120 [1234] ": the local time and the process id.
-void AddLineHead(FixedText& line) {
+void AddLineHead(FixedText& line, DWORD processId) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     line.Number(now.wYear, 4) << L"-";
@@ -85,19 +85,43 @@ void AddLineHead(FixedText& line) {
     line.Number(now.wMinute, 2) << L":";
     line.Number(now.wSecond, 2) << L".";
     line.Number(now.wMilliseconds, 3) << L" [";
-    line.Number(GetCurrentProcessId()) << L"] ";
+    line.Number(processId) << L"] ";
 }
 
-std::string FormatLine(const wchar_t* format, va_list args) {
-    wchar_t text[1024] = {};
-    _vsnwprintf(text, 1023, format, args);
-    for (wchar_t* p = text; *p; ++p) {
-        if (*p == L'\r' || *p == L'\n') *p = L' ';
+// One line: the head, the text with its line breaks made spaces, CR LF; UTF-8.
+std::string FormatLine(DWORD processId, const wchar_t* text) {
+    std::wstring body(text);
+    for (wchar_t& c : body) {
+        if (c == L'\r' || c == L'\n') c = L' ';
     }
     wchar_t head[48];
     FixedText line(head);
-    AddLineHead(line);
-    return WideToNarrow(line.c_str(), CP_UTF8) + WideToNarrow(text, CP_UTF8) + "\r\n";
+    AddLineHead(line, processId);
+    return WideToNarrow(line.c_str(), CP_UTF8) + WideToNarrow(body.c_str(), CP_UTF8) + "\r\n";
+}
+
+void WriteLine(DWORD processId, const wchar_t* text) {
+    const DWORD savedError = GetLastError();
+    try {
+        const std::string line = FormatLine(processId, text);
+        std::lock_guard<std::mutex> hold(g_logLock);
+        const CString path = g_overridePath.IsEmpty() ? DefaultPath() : g_overridePath;
+        if (!path.IsEmpty()) {
+            UniqueFile file = OpenForAppend(path);
+            if (file && WouldPassCap(file.get(), line)) {
+                // Keep one previous file; a line that would still pass the cap is dropped.
+                file.reset();
+                RotateIfStillFull(path, line);
+                file = OpenForAppend(path);
+                if (file && WouldPassCap(file.get(), line)) file.reset();
+            }
+            DWORD written = 0;
+            if (file) WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        }
+    } catch (...) {
+        // Out of memory while formatting: the line is skipped.
+    }
+    SetLastError(savedError);
 }
 
 }  // namespace
@@ -126,38 +150,26 @@ void SetRunLogCapForTesting(DWORD bytes) {
 }
 
 void RunLog(const wchar_t* format, ...) {
-    const DWORD savedError = GetLastError();
-    try {
-        va_list args;
-        va_start(args, format);
-        const std::string line = FormatLine(format, args);
-        va_end(args);
-
-        std::lock_guard<std::mutex> hold(g_logLock);
-        const CString path = g_overridePath.IsEmpty() ? DefaultPath() : g_overridePath;
-        if (!path.IsEmpty()) {
-            UniqueFile file = OpenForAppend(path);
-            if (file && WouldPassCap(file.get(), line)) {
-                // Keep one previous file; a line that would still pass the cap is dropped.
-                file.reset();
-                RotateIfStillFull(path, line);
-                file = OpenForAppend(path);
-                if (file && WouldPassCap(file.get(), line)) file.reset();
-            }
-            DWORD written = 0;
-            if (file) WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        }
-    } catch (...) {
-        // Out of memory while formatting: the line is skipped.
-    }
-    SetLastError(savedError);
+    wchar_t text[1024] = {};
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(text, 1023, format, args);
+    va_end(args);
+    WriteLine(GetCurrentProcessId(), text);
 }
 
-void AppendRunLogLineUnlocked(const wchar_t* path, const wchar_t* text) {
+void RunLogFor(DWORD processId, const wchar_t* text) { WriteLine(processId, text); }
+
+UniqueFile OpenRunLogForAppending() {
+    const CString path = RunLogPath();
+    return path.IsEmpty() ? UniqueFile() : OpenForAppend(path);
+}
+
+void AppendRunLogLine(HANDLE log, const wchar_t* text) {
     const DWORD savedError = GetLastError();
     wchar_t wide[1024];
     FixedText line(wide);
-    AddLineHead(line);
+    AddLineHead(line, GetCurrentProcessId());
     line << text;
     char bytes[sizeof wide / sizeof wide[0] * 3 + 2];
     int length = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), bytes,
@@ -165,9 +177,8 @@ void AppendRunLogLineUnlocked(const wchar_t* path, const wchar_t* text) {
     if (length > 0) {
         bytes[length++] = '\r';
         bytes[length++] = '\n';
-        UniqueFile file = OpenForAppend(path);
         DWORD written = 0;
-        if (file) WriteFile(file.get(), bytes, static_cast<DWORD>(length), &written, nullptr);
+        WriteFile(log, bytes, static_cast<DWORD>(length), &written, nullptr);
     }
     SetLastError(savedError);
 }

@@ -9,7 +9,10 @@
 // previous one cannot be replaced, the current file starts afresh. Writing never
 // fails the launcher: a log that cannot be opened or written is skipped silently, and
 // the last-error code is kept for the caller.
+#include <windows.h>
+
 #include "framework/CString.h"
+#include "framework/Handles.h"
 
 // Appends one line (the text, without line breaks of its own, is written after the time
 // and process id). printf-style for convenience; the text is wide, written as UTF-8.
@@ -20,10 +23,16 @@ CString RunLogPath();
 // The launcher's folder for support, %LOCALAPPDATA%\Velmora, created when missing: the run
 // log and the crash reports live there. Empty when the shell cannot name it.
 CString SupportFolder();
-// Appends one line to the log at `path` as RunLog does, for the crash handler: without the
-// log's lock and without touching the heap (the crashed thread may hold either), and
-// without rotating the file. The text is written as given, cut at about 1000 characters.
-void AppendRunLogLineUnlocked(const wchar_t* path, const wchar_t* text);
+// Appends one line as RunLog does, in the name of another process: a crash handler writes
+// the line of the launcher it serves. The text is written as given.
+void RunLogFor(DWORD processId, const wchar_t* text);
+// The log opened for appending, kept by a process that may have to write a line after a
+// crash (AppendRunLogLine); an invalid handle when it cannot be opened.
+UniqueFile OpenRunLogForAppending();
+// Appends one line as RunLog does to a log opened before, without the log's lock, without
+// touching the heap (a crashed thread may hold either) and without rotating the file. The
+// text is written as given, cut at about 1000 characters.
+void AppendRunLogLine(HANDLE log, const wchar_t* text);
 // Redirects the log to another file (tests), or back to the default with an empty path.
 void SetRunLogPathForTesting(const CString& path);
 // Caps the log at `bytes` instead of about 1 MiB (tests that rotate it often), or back with 0.

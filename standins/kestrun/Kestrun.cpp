@@ -79,7 +79,10 @@ void NTAPI OnFirstInstruction(PVOID, DWORD reason, PVOID) {
 
 // The program's TLS directory lists this callback (the C runtime's TLS support collects the
 // .CRT$XL* entries).
-extern "C" __attribute__((section(".CRT$XLB"), used)) PIMAGE_TLS_CALLBACK kestrunFirstInstruction = OnFirstInstruction;
+extern "C" {
+extern const PIMAGE_TLS_CALLBACK kestrunFirstInstruction;
+__attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK kestrunFirstInstruction = OnFirstInstruction;
+}
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const long long start = NowMillisecondsSince1970();

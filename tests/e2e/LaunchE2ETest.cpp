@@ -139,7 +139,7 @@ TEST_F(LaunchE2E, ExitCodeFourStartsExactlyOneNewLauncherThatCopiesBeingRefusedD
     EXPECT_FALSE(Exists(File(L"kstcache")));
 
     ASSERT_TRUE(WaitUntil([&] { return Runs().size() == 2; }, 20000)) << "no new launcher ran the program";
-    std::vector<DWORD> launchers = ProcessesNamed(L"Velmora.exe");
+    std::vector<DWORD> launchers = LauncherProcesses();
     launchers.erase(std::remove(launchers.begin(), launchers.end(), second.pid()), launchers.end());
     EXPECT_EQ(1u, launchers.size());
     std::vector<SeenBox> shown = FindMessageBoxes();
@@ -249,6 +249,8 @@ TEST_F(LaunchE2E, MissingConfigurationEntryIsReported) {
     EXPECT_NE(std::wstring::npos, box->text.find(L"加载配置文件失败！"));
     EXPECT_NE(std::wstring::npos, box->text.find(L"AppConf-apdbm5"));
     m_launcher.Kill();
+    // A launcher killed leaves nothing behind: its crash handler ends with it.
+    EXPECT_TRUE(WaitUntil([] { return ProcessesNamed(L"Velmora.exe").empty(); }, 10000));
 }
 
 TEST_F(LaunchE2E, DamagedComponentFileIsReported) {

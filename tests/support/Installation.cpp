@@ -1,6 +1,7 @@
 #include "Installation.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <memory>
 
@@ -9,6 +10,7 @@
 #include "framework/Codepage.h"
 #include "framework/Handles.h"
 #include "ui/resource.h"
+#include "util/CrashChannel.h"
 
 std::wstring BinDir() { return ProgramDirectory(); }
 
@@ -110,6 +112,37 @@ std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path) {
         pos = nl + 1;
     }
     return lines;
+}
+
+namespace {
+// Another process's command line, read from its process parameters.
+std::wstring CommandLineOf(DWORD pid) {
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    typedef NTSTATUS(NTAPI * QueryFn)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic = {};
+    PEB peb = {};
+    RTL_USER_PROCESS_PARAMETERS parameters = {};
+    if (!process || !query || query(process.get(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
+        !ReadProcessMemory(process.get(), basic.PebBaseAddress, &peb, sizeof peb, nullptr) ||
+        !ReadProcessMemory(process.get(), peb.ProcessParameters, &parameters, sizeof parameters, nullptr)) {
+        return std::wstring();
+    }
+    std::wstring text(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
+    if (!text.empty() &&
+        !ReadProcessMemory(process.get(), parameters.CommandLine.Buffer, &text[0], parameters.CommandLine.Length, nullptr))
+        return std::wstring();
+    return text;
+}
+}  // namespace
+
+std::vector<DWORD> LauncherProcesses() {
+    std::vector<DWORD> launchers;
+    for (DWORD pid : ProcessesNamed(L"Velmora.exe")) {
+        if (CommandLineOf(pid).find(kCrashHandlerArgument) == std::wstring::npos) launchers.push_back(pid);
+    }
+    return launchers;
 }
 
 std::optional<SeenBox> StartRefusedCopy(DrivenProcess& copy, const std::wstring& exe) {

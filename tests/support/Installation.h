@@ -63,6 +63,9 @@ private:
 // Lines of a UTF-8 text file (empty when it is missing).
 std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path);
 
+// Running launchers (Velmora.exe), without the crash handler that each one starts.
+std::vector<DWORD> LauncherProcesses();
+
 // Starts another copy of the launcher `exe` as `copy` and waits for the box that refuses it;
 // nothing when no box of that copy appears, or one that is not the duplicate warning.
 std::optional<SeenBox> StartRefusedCopy(DrivenProcess& copy, const std::wstring& exe);
