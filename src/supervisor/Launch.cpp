@@ -218,19 +218,14 @@ void CLaunch::BeginAttempt() {
                                               m_settings.installation.folder, m_settings.serverAddress,
                                               m_settings.serverPort));
     StartWork(Work::Prepare, [this](HANDLE cancel) {
-        try {
-            IPackageExtractor& component = *m_settings.component;
-            const Installation& installation = m_settings.installation;
-            auto extract = [&](CString& errorText) {
-                return component.ExtractFile(installation.PathOf(kProgramPackageFile), kPackagePassword,
-                                             kPackageInfoTable, kPackageDataTable, installation.folder,
-                                             kMainProgramFile, errorText);
-            };
-            m_outcome = PrepareMainProgram(Context(cancel), extract, m_run);
-        } catch (const std::exception& e) {
-            m_run.Discard();
-            m_outcome = LaunchOutcome::Of(LaunchStatus::Exception, 0, NarrowToWide(e.what()));
-        }
+        IPackageExtractor& component = *m_settings.component;
+        const Installation& installation = m_settings.installation;
+        auto extract = [&](CString& errorText) {
+            return component.ExtractFile(installation.PathOf(kProgramPackageFile), kPackagePassword,
+                                         kPackageInfoTable, kPackageDataTable, installation.folder, kMainProgramFile,
+                                         errorText);
+        };
+        m_outcome = PrepareMainProgram(Context(cancel), extract, m_run);
     });
 }
 
@@ -355,7 +350,17 @@ void CLaunch::EndWhenIdle() {
 
 void CLaunch::StartWork(Work kind, std::function<void(HANDLE cancel)> work) {
     m_work = kind;
-    if (!m_worker.Start(std::move(work), [this] { m_window.Post(LaunchEvent::WorkDone); })) {
+    // A standard exception ends the step as a failure the user is told of (a program created
+    // but not let run goes with it); the launcher goes on.
+    auto guarded = [this, work](HANDLE cancel) {
+        try {
+            work(cancel);
+        } catch (const std::exception& e) {
+            m_run.Discard();
+            m_outcome = LaunchOutcome::Of(LaunchStatus::Exception, 0, NarrowToWide(e.what()));
+        }
+    };
+    if (!m_worker.Start(guarded, [this] { m_window.Post(LaunchEvent::WorkDone); })) {
         // No thread to be had: the step says so as a failed step, through the same path.
         m_outcome = LaunchOutcome::Of(LaunchStatus::Exception, 0, L"no worker thread");
         m_window.Post(LaunchEvent::WorkDone);

@@ -188,6 +188,7 @@ LaunchOutcome ExtractAndVerify(const VerificationContext& context, const Extract
     RunLog(L"extraction of %ls: %ls %ls", kMainProgramFile.GetString(), extracted ? L"done" : L"failed",
            errorText.GetString());
     if (!extracted) return ExtractionFailure(errorText);
+    if (Cancelled(context)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
     if (!FileExists(programPath)) return LaunchOutcome::For(LaunchStatus::ProgramMissing, MainProgramFile());
 
     CString expected;
@@ -271,6 +272,7 @@ LaunchOutcome PrepareMainProgram(const VerificationContext& context, const Extra
                                  ISuspendedStart& start) {
     const Installation& installation = context.installation;
     const CString programPath = installation.PathOf(MainProgramFile());
+    if (Cancelled(context)) return LaunchOutcome::Of(LaunchStatus::Abandoned);
     std::unique_ptr<CDigestTask> task;
     const LaunchOutcome renamed = TakeRunnableName(installation, task);
     if (!renamed.ok()) return renamed;
